@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine, builds everything with AddressSanitizer
+# and UndefinedBehaviorSanitizer in build/, and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh
+
+BUILD_DIR=${BUILD_DIR:-build}
+JOBS=${JOBS:-$(nproc)}
+
+cmake -S . -B "$BUILD_DIR" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSONVARA_SANITIZE=ON
+cmake --build "$BUILD_DIR" -j "$JOBS"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS" --timeout 600

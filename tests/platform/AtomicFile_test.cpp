@@ -1,0 +1,76 @@
+#include "platform/AtomicFile.h"
+#include "platform/Paths.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::TempDir;
+
+// A crash between writing the temporary file and renaming it must leave the
+// old contents in place and no stray temporary file in the folder.
+TEST(AtomicFile, FailedRenameKeepsOldFileAndCleansUp) {
+    TempDir dir;
+    const std::string path = dir.file("config.ini");
+    ASSERT_TRUE(platform::WriteFileAtomically(path, "old\r\n"));
+
+    platform::testing::FailNextRename();
+    std::string error;
+    EXPECT_FALSE(platform::WriteFileAtomically(path, "new\r\n", &error));
+    EXPECT_NE(error.find("config.ini"), std::string::npos);
+
+    std::string contents;
+    ASSERT_TRUE(platform::ReadWholeFile(path, contents));
+    EXPECT_EQ(contents, "old\r\n");
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+
+    ASSERT_TRUE(platform::WriteFileAtomically(path, "new\r\n"));
+    ASSERT_TRUE(platform::ReadWholeFile(path, contents));
+    EXPECT_EQ(contents, "new\r\n");
+}
+
+TEST(AtomicFile, UnwritableFolderFailsWithoutCreatingAnything) {
+    EXPECT_FALSE(platform::WriteFileAtomically("/nonexistent-folder/x.ini", "x"));
+    std::string contents = "kept";
+    EXPECT_FALSE(platform::ReadWholeFile("/nonexistent-folder/x.ini", contents));
+    EXPECT_EQ(contents, "kept");
+}
+
+TEST(Paths, ProgramDirectoryIsTheExecutablesFolderWithSlash) {
+    std::string dir = platform::ProgramDirectory();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), '/');
+    EXPECT_TRUE(std::filesystem::exists(dir + "platform_tests"));
+}
+
+// Settings go beside the executable when that folder is writable, else to
+// $XDG_CONFIG_HOME/sonvara/.
+TEST(Paths, SettingsFallBackToXdgConfigHomeWhenProgramFolderIsReadOnly) {
+    TempDir writable;
+    platform::SetProgramDirectory(writable.path());
+    EXPECT_EQ(platform::SettingsDirectory(), writable.path() + "/");
+
+    TempDir xdg;
+    ::setenv("XDG_CONFIG_HOME", xdg.path().c_str(), 1);
+    platform::SetProgramDirectory("/nonexistent-sonvara-program-dir/");
+    EXPECT_EQ(platform::SettingsDirectory(), xdg.path() + "/sonvara/");
+    EXPECT_TRUE(std::filesystem::is_directory(xdg.path() + "/sonvara"));
+    platform::SetProgramDirectory("");
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(Paths, JoinPathAvoidsDoubleSeparators) {
+    EXPECT_EQ(platform::JoinPath("/a/", "b"), "/a/b");
+    EXPECT_EQ(platform::JoinPath("/a", "/b"), "/a/b");
+    EXPECT_EQ(platform::JoinPath("/a/", "/b"), "/a/b");
+    EXPECT_EQ(platform::JoinPath("", "b"), "b");
+}
+
+} // namespace
