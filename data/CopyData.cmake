@@ -1,0 +1,3 @@
+file(COPY ${SRC}/ DESTINATION ${DST}
+     PATTERN "CMakeLists.txt" EXCLUDE
+     PATTERN "*.cmake" EXCLUDE)
