@@ -82,7 +82,8 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
     std::string data;
     char buf[65536];
     std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        data.append(buf, n);
     bool ok = !std::ferror(f);
     std::fclose(f);
     if (ok) contents = std::move(data);
@@ -90,7 +91,9 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
 }
 
 namespace testing {
-void FailNextRename() { g_failNextRename = true; }
+void FailNextRename() {
+    g_failNextRename = true;
+}
 } // namespace testing
 
 } // namespace platform
