@@ -1,0 +1,37 @@
+// Which output device the program uses, and making one by name.
+//
+// Names: "portaudio" (the real device), "null" (plays in real time into
+// nothing), "wav:PATH" (as null, and writes a WAV file). The name comes from
+// the environment variable SONVARA_AUDIO_OUTPUT when it is set and not
+// empty, otherwise from the key Output of section AUDIO in config.ini,
+// otherwise "portaudio". The capture side reads SONVARA_AUDIO_INPUT and the
+// key Input the same way.
+#pragma once
+
+#include "platform/audio/OutputDevice.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform::audio {
+
+inline constexpr const char* kDefaultDeviceName = "portaudio";
+
+// The configured output device name (see above).
+std::string SelectedOutputDeviceName();
+// The configured input device name.
+std::string SelectedInputDeviceName();
+
+// A closed device for the name, or null with a reason in *error for a name
+// that is not known (an empty wav: path included).
+std::unique_ptr<OutputDevice> CreateOutputDevice(const std::string& name,
+                                                 std::string* error = nullptr);
+
+// The level of the default output device: left in the low 16 bits, right in
+// the high 16 (0xFFFF = full). The player takes its starting volume and
+// balance from it. Output here is never turned down outside the program (all
+// level control is in software), so this is full on both sides.
+std::uint32_t DefaultOutputVolume();
+
+} // namespace platform::audio

@@ -1,0 +1,146 @@
+#include "platform/audio/OutputDevice.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::audio {
+
+OutputDevice::~OutputDevice() = default;
+
+bool OutputDevice::Open(const WAVEFORMATEX& format, std::uint32_t bufferBytes) {
+    Close();
+    m_error.clear();
+    if (format.wFormatTag != WAVE_FORMAT_PCM && format.wFormatTag != WAVE_FORMAT_EXTENSIBLE) {
+        SetError("only integer PCM can be played");
+        return false;
+    }
+    const unsigned bits = format.wBitsPerSample;
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+        SetError("unsupported sample width of " + std::to_string(bits) + " bits");
+        return false;
+    }
+    if (format.nChannels == 0 || format.nSamplesPerSec == 0) {
+        SetError("the format has no channels or no sample rate");
+        return false;
+    }
+    const std::uint32_t align = format.nChannels * (bits / 8);
+    if (format.nBlockAlign != align) {
+        SetError("the block alignment does not match channels and sample width");
+        return false;
+    }
+    if (bufferBytes == 0 || bufferBytes % align != 0) {
+        SetError("the buffer size is not a whole, non-zero number of frames");
+        return false;
+    }
+    m_blockAlign = align;
+    m_sampleRate = format.nSamplesPerSec;
+    m_channels = format.nChannels;
+    m_bits = format.wBitsPerSample;
+    m_buffer.assign(bufferBytes, SilenceByte());
+    m_cursor.store(0, std::memory_order_release);
+    if (!DoOpen()) {
+        m_buffer.clear();
+        m_buffer.shrink_to_fit();
+        return false;
+    }
+    return true;
+}
+
+void OutputDevice::Close() {
+    if (m_buffer.empty()) return;
+    Stop();
+    DoClose();
+    m_notifications.clear();
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
+    m_cursor.store(0, std::memory_order_release);
+}
+
+bool OutputDevice::SetNotificationPositions(std::span<const NotificationPosition> positions) {
+    if (IsPlaying()) {
+        SetError("notification positions can only change while stopped");
+        return false;
+    }
+    for (const auto& p : positions) {
+        if (!p.event || p.offset >= m_buffer.size()) {
+            SetError("a notification position lies outside the buffer");
+            return false;
+        }
+    }
+    m_notifications.assign(positions.begin(), positions.end());
+    return true;
+}
+
+bool OutputDevice::Play() {
+    if (m_buffer.empty()) {
+        SetError("the device is not open");
+        return false;
+    }
+    if (IsPlaying()) return true;
+    // Playing must be visible before the backend's clock first runs.
+    m_playing.store(true, std::memory_order_release);
+    if (!DoStart()) {
+        m_playing.store(false, std::memory_order_release);
+        return false;
+    }
+    return true;
+}
+
+bool OutputDevice::Stop() {
+    if (!IsPlaying()) return true;
+    // The backend's clock has stopped when DoStop returns; no Consume runs
+    // after this point.
+    DoStop();
+    m_playing.store(false, std::memory_order_release);
+    return true;
+}
+
+bool OutputDevice::Lock(std::uint32_t offset, std::uint32_t bytes, void** region1,
+                        std::uint32_t* size1, void** region2, std::uint32_t* size2) {
+    *region1 = nullptr;
+    *size1 = 0;
+    if (region2) *region2 = nullptr;
+    if (size2) *size2 = 0;
+    const auto size = static_cast<std::uint32_t>(m_buffer.size());
+    if (size == 0 || offset >= size || bytes > size || bytes == 0) return false;
+    const std::uint32_t first = std::min(bytes, size - offset);
+    if (first < bytes && (!region2 || !size2)) return false;
+    *region1 = m_buffer.data() + offset;
+    *size1 = first;
+    if (first < bytes) {
+        *region2 = m_buffer.data();
+        *size2 = bytes - first;
+    }
+    return true;
+}
+
+void OutputDevice::Unlock(void*, std::uint32_t, void*, std::uint32_t) {
+    m_published.fetch_add(1, std::memory_order_release);
+}
+
+void OutputDevice::Consume(std::uint8_t* dst, std::uint32_t bytes) {
+    if (!m_playing.load(std::memory_order_acquire) || m_buffer.empty()) {
+        if (dst) std::memset(dst, SilenceByte(), bytes);
+        return;
+    }
+    (void)m_published.load(std::memory_order_acquire);
+    const auto size = static_cast<std::uint32_t>(m_buffer.size());
+    const std::uint8_t* data = m_buffer.data();
+    while (bytes > 0) {
+        const std::uint32_t from = m_cursor.load(std::memory_order_relaxed);
+        // One pass never goes round the buffer more than once, so every
+        // notification is signalled at most once per pass.
+        const std::uint32_t step = std::min(bytes, size - from);
+        if (dst) {
+            std::memcpy(dst, data + from, step);
+            dst += step;
+        }
+        const std::uint32_t to = from + step;
+        m_cursor.store(to == size ? 0 : to, std::memory_order_release);
+        for (const auto& n : m_notifications)
+            if (n.offset >= from && n.offset < to) n.event->Set();
+        bytes -= step;
+    }
+}
+
+} // namespace platform::audio

@@ -1,0 +1,37 @@
+// The real sound device, through PortAudio's default output.
+//
+// PortAudio's callback runs on the sound system's real-time thread. It only
+// copies the next bytes from the looping buffer, moves the cursor and
+// signals notification events (OutputDevice::Consume): no allocation, no
+// lock, no I/O. Pausing aborts the stream, so the cursor stops at once, and
+// playing again restarts it from the cursor.
+#pragma once
+
+#include "platform/audio/OutputDevice.h"
+
+namespace platform::audio {
+
+class PortAudioOutputDevice : public OutputDevice {
+public:
+    PortAudioOutputDevice();
+    ~PortAudioOutputDevice() override;
+    std::string Name() const override { return "portaudio"; }
+
+    // The body of the sound system's callback (real-time thread only).
+    void FillDeviceBuffer(void* output, unsigned long frames) {
+        Consume(static_cast<std::uint8_t*>(output),
+                static_cast<std::uint32_t>(frames) * BlockAlign());
+    }
+
+protected:
+    bool DoOpen() override;
+    void DoClose() override;
+    bool DoStart() override;
+    void DoStop() override;
+
+private:
+    void* m_stream = nullptr;
+    bool m_initialised = false;
+};
+
+} // namespace platform::audio
