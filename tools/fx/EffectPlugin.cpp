@@ -1,0 +1,118 @@
+#include "tools/fx/EffectPlugin.h"
+
+#include <filesystem>
+#include <utility>
+
+namespace fx {
+
+namespace {
+
+template <typename Fn> bool Resolve(platform::DynamicLibrary& lib, const char* name, Fn& fn) {
+    fn = lib.Function<Fn>(name);
+    return fn != nullptr;
+}
+
+} // namespace
+
+bool EffectPlugin::Load(const std::string& path, std::string& error) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec) {
+        error = "cannot resolve the plug-in path \"" + path + "\": " + ec.message();
+        return false;
+    }
+    // dlopen would report a missing file in its own words; say it plainly.
+    if (!std::filesystem::exists(absolute, ec)) {
+        error = "no plug-in at \"" + path + "\" (give another with --plugin PATH)";
+        return false;
+    }
+    if (!m_library.Load(absolute.lexically_normal().string())) {
+        error = "cannot load the plug-in \"" + path + "\": " + m_library.Error();
+        return false;
+    }
+
+    struct Required {
+        const char* name;
+        bool found;
+    };
+    PluginExports& e = m_exports;
+    const Required required[] = {
+        {"PlugInInfo", Resolve(m_library, "PlugInInfo", e.PlugInInfo)},
+        {"Initialize", Resolve(m_library, "Initialize", e.Initialize)},
+        {"InitializeXml", Resolve(m_library, "InitializeXml", e.InitializeXml)},
+        {"SetStreamCallBack", Resolve(m_library, "SetStreamCallBack", e.SetStreamCallBack)},
+        {"OpenStream", Resolve(m_library, "OpenStream", e.OpenStream)},
+        {"ProcessStream", Resolve(m_library, "ProcessStream", e.ProcessStream)},
+        {"CloseStream", Resolve(m_library, "CloseStream", e.CloseStream)},
+        {"Free", Resolve(m_library, "Free", e.Free)},
+    };
+    for (const Required& r : required) {
+        if (!r.found) {
+            error = "\"" + path + "\" is not an effect plug-in: it has no export " + r.name;
+            m_library.Unload();
+            return false;
+        }
+    }
+    Resolve(m_library, "SavePreset", e.SavePreset);
+    Resolve(m_library, "SavePresetXml", e.SavePresetXml);
+
+    PlugInInfoRecord info{};
+    info.size = sizeof(PlugInInfoRecord);
+    if (!e.PlugInInfo(&info)) {
+        error = "\"" + path +
+                "\" is an effect plug-in of another interface version (it refused a " +
+                std::to_string(sizeof(PlugInInfoRecord)) + "-byte information record)";
+        m_library.Unload();
+        return false;
+    }
+    // The strings live in the plug-in; copy them so that they can be shown
+    // whatever happens to the library later.
+    m_name = info.name ? info.name : "(unnamed)";
+    m_vendor = info.vendor ? info.vendor : "(unknown)";
+    m_interfaceValue = info.interfaceValue;
+    m_flag = info.flag;
+    return true;
+}
+
+PluginInstance::PluginInstance(PluginInstance&& other) noexcept
+    : m_exports(other.m_exports), m_instance(std::exchange(other.m_instance, nullptr)) {}
+
+PluginInstance& PluginInstance::operator=(PluginInstance&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        m_exports = other.m_exports;
+        m_instance = std::exchange(other.m_instance, nullptr);
+    }
+    return *this;
+}
+
+void PluginInstance::Reset() {
+    if (m_instance && m_exports && m_exports->Free) m_exports->Free(m_instance);
+    m_instance = nullptr;
+}
+
+PluginInstance CreateFromIni(const EffectPlugin& plugin, const std::string& file,
+                             const std::string& section, std::string& error) {
+    EffectInstance* instance = nullptr;
+    int ok = plugin.Exports().Initialize(file.c_str(), section.c_str(), nullptr, &instance);
+    PluginInstance result(plugin.Exports(), instance);
+    if (!ok || !instance) {
+        error = "the plug-in could not create an effect from section [" + section + "] of \"" +
+                file + "\"";
+        return {};
+    }
+    return result;
+}
+
+PluginInstance CreateFromXml(const EffectPlugin& plugin, CXmlNode& node, std::string& error) {
+    EffectInstance* instance = nullptr;
+    int ok = plugin.Exports().InitializeXml(&node, &instance);
+    PluginInstance result(plugin.Exports(), instance);
+    if (!ok || !instance) {
+        error = "the plug-in could not create an effect from its settings";
+        return {};
+    }
+    return result;
+}
+
+} // namespace fx
