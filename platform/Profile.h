@@ -6,11 +6,32 @@
 // byte-order mark is skipped. Every rewrite is atomic (temporary file, then
 // rename), so a crash never leaves a half-written file.
 //
+// Reading follows the Windows rules: "[name]" starts a section (text after
+// the last ']' ignored); "key=value" lines are entries, and a value in
+// matching double or single quotes loses them; lines before the first
+// section, lines starting with ';', and lines without '=' are kept but never
+// read. When a section or key appears twice, the first one is read and
+// written. Names compare by ASCII letter case only.
+//
+// Writing: a new key goes after the last entry of its section, a new section
+// at the end of the file ("[name]" then "key=value", no blanks around '=').
+// A missing file reads as empty and is created by the first write, but its
+// folder is not: the write fails then. A file that exists but cannot be read
+// is never overwritten. Names or values that would change the file's
+// structure (line breaks, a key with '=' or starting with ';' or '[') are
+// refused; LastProfileError() says why a write failed.
+//
+// File names are used as given (relative ones against the current folder).
+//
 // Thread safety: calls are serialised by a process-wide lock; each call reads
-// the file afresh, so edits by other processes are seen.
+// the file afresh, so edits by other processes are seen. A copy of this code
+// linked into another module (an effect plug-in) has its own lock, so two
+// modules should not rewrite the same file at the same moment.
 #pragma once
 
 #include "platform/Types.h"
+
+#include <string>
 
 namespace platform {
 
@@ -19,31 +40,42 @@ namespace platform {
 // key == nullptr: the key names of the section as a NUL-separated list ended
 // by an extra NUL. section == nullptr: the section names likewise.
 // Returns the number of characters copied, not counting the terminating NUL
-// (size - 1 on a truncated single value, size - 2 on a truncated list).
+// (size - 1 on a truncated single value, size - 2 on a truncated list, whose
+// last string is cut and followed by two NULs). Trailing blanks of def are
+// dropped; def == nullptr means "". Nothing is written when size is 0.
 DWORD GetPrivateProfileString(const char* section, const char* key, const char* def, char* out,
                               DWORD size, const char* file);
 
 // The value read as a decimal integer (leading blanks, optional sign, digits
-// up to the first other character; 0 when no digits); def when absent.
+// up to the first other character; 0 when no digits; larger values wrap
+// modulo 2^32); def when the key is absent or its value is empty.
 UINT GetPrivateProfileInt(const char* section, const char* key, int def, const char* file);
 
 // All section names as a NUL-separated list ended by an extra NUL.
 DWORD GetPrivateProfileSectionNames(char* out, DWORD size, const char* file);
 
-// All "key=value" lines of a section as a NUL-separated list ended by an extra NUL.
+// All "key=value" entries of a section (key and value as read) as a
+// NUL-separated list ended by an extra NUL; truncated like the lists above.
 DWORD GetPrivateProfileSection(const char* section, char* out, DWORD size, const char* file);
 
 // Writes key=value, creating the file and section when needed.
-// value == nullptr deletes the key; key == nullptr deletes the whole section.
+// value == nullptr deletes the key (every copy of it in the section);
+// key == nullptr deletes the section (every section of that name, with its
+// comments). The file is rewritten only when its text changes.
 BOOL WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const char* file);
 
-// Binary data as upper-case hex followed by a one-byte additive checksum.
+// Binary data as upper-case hex followed by a one-byte additive checksum
+// (the sum of the bytes modulo 256, also as two hex digits).
+// data == nullptr deletes the key; key == nullptr deletes the section.
 BOOL WritePrivateProfileStruct(const char* section, const char* key, const void* data, UINT size,
                                const char* file);
 // Reads data written by WritePrivateProfileStruct; FALSE when absent, of
-// another size or with a bad checksum.
+// another size or with a bad checksum (data is then left untouched).
 BOOL GetPrivateProfileStruct(const char* section, const char* key, void* data, UINT size,
                              const char* file);
+
+// Why the last failed write of this thread failed ("" after a success).
+std::string LastProfileError();
 
 } // namespace platform
