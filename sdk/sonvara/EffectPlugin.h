@@ -9,7 +9,30 @@
 //
 // Threads: ProcessStream runs on the caller's audio thread; the settings
 // window on the window thread. One instance must not be driven through
-// ProcessStream by two threads at once. No export throws.
+// ProcessStream by two threads at once. No export throws, and none crashes on
+// a null pointer: it returns 0 (OpenStream: non-zero) instead.
+//
+// Results (BOOL results are int, non-zero = success):
+//   PlugInInfo      1, or 0 when info->size != sizeof(PlugInInfoRecord)
+//                   (the record is then left untouched)
+//   Initialize, InitializeXml, LoadPreset, CopySettings
+//                   1 and a new instance in *instance (never freeing what
+//                   *instance held before); settings absent from the store
+//                   take their defaults
+//   SavePreset      1, or 0 when the registry sub-key cannot be created
+//   SavePresetXml   1
+//   OpenStream      0 when open; non-zero when refused (null format, more
+//                   than 8 channels, a rate outside 8000..192000); a refused
+//                   instance is closed and ProcessStream then returns 0
+//                   without touching the buffer
+//   ProcessStream   the frames of output at the start of every channel
+//                   array; 0 when the stream has finished (then valid is 0).
+//                   On return frames is its value on entry and valid equals
+//                   it (except when finished); the callback must be set
+//   CloseStream     1
+//
+// Allocation: OpenStream makes all the storage a stream needs (priming
+// included); ProcessStream and the callbacks it makes allocate nothing.
 #pragma once
 
 #include "sonvara/StreamBuffer.h"
@@ -20,6 +43,9 @@
 
 class CXmlNode;
 struct EffectInstance; // opaque: the plug-in's own record
+
+// The interface value a plug-in of this interface reports in PlugInInfoRecord.
+inline constexpr std::uint32_t kEffectInterfaceValue = 0x40000;
 
 struct PlugInInfoRecord {
     std::uint32_t size; // set by the caller to sizeof(PlugInInfoRecord)

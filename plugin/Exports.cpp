@@ -1,0 +1,148 @@
+// The plug-in's exported functions: each one a thin, exception-free layer over
+// the core in this folder. Every export accepts null pointers without harm.
+#include "plugin/EffectInstance.h"
+#include "plugin/Presets.h"
+#include "plugin/Stream.h"
+#include "sonvara/EffectPlugin.h"
+
+#include <type_traits>
+
+#define STAVO_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+const char kName[] = "Stavo Modulation";
+const char kVendor[] = "Brontel Ltd (CY)";
+
+// Creates an instance from a store; 1 on success.
+int Create(const stavo::ValueStore& store, EffectInstance** out) noexcept {
+    if (!out) return 0;
+    try {
+        EffectInstance* instance = stavo::NewInstance();
+        try {
+            stavo::ReadSettings(store, *instance);
+        } catch (...) {
+            // A store that cannot be read leaves the defaults.
+            stavo::ApplyDefaults(*instance);
+        }
+        *out = instance;
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+} // namespace
+
+STAVO_EXPORT int PlugInInfo(PlugInInfoRecord* info) {
+    if (!info || info->size != sizeof(PlugInInfoRecord)) return 0;
+    info->reserved = 0;
+    info->name = kName;
+    info->vendor = kVendor;
+    info->interfaceValue = kEffectInterfaceValue;
+    info->flag = 1;
+    return 1;
+}
+
+STAVO_EXPORT int Initialize(const char* iniFile, const char* section, HKEY key,
+                            EffectInstance** instance) {
+    stavo::ValueStore store;
+    store.iniFile = iniFile;
+    store.section = section;
+    store.key = key;
+    return Create(store, instance);
+}
+
+STAVO_EXPORT int InitializeXml(CXmlNode* node, EffectInstance** instance) {
+    stavo::ValueStore store;
+    store.node = node;
+    return Create(store, instance);
+}
+
+STAVO_EXPORT int LoadPreset(const char* iniFile, const char* section, HKEY key,
+                            EffectInstance** instance) {
+    return Initialize(iniFile, section, key, instance);
+}
+
+STAVO_EXPORT int CopySettings(EffectInstance** instance, EffectInstance* source) {
+    if (!instance || !source) return 0;
+    try {
+        EffectInstance* copy = stavo::NewInstance();
+        stavo::CopySettings(*copy, *source);
+        *instance = copy;
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+STAVO_EXPORT int SavePreset(const char* iniFile, const char* section, HKEY key,
+                            EffectInstance* instance) {
+    if (!instance) return 0;
+    stavo::ValueStore store;
+    store.iniFile = iniFile;
+    store.section = section;
+    store.key = key;
+    try {
+        return stavo::WriteSettings(store, *instance);
+    } catch (...) {
+        return 0;
+    }
+}
+
+STAVO_EXPORT int SavePresetXml(CXmlNode* node, EffectInstance* instance) {
+    if (!instance) return 0;
+    stavo::ValueStore store;
+    store.node = node;
+    try {
+        return stavo::WriteSettings(store, *instance);
+    } catch (...) {
+        return 0;
+    }
+}
+
+STAVO_EXPORT int OpenStream(EffectInstance* instance, const WAVEFORMATEX* format) {
+    if (!instance) return 1;
+    try {
+        return stavo::OpenStream(*instance, format);
+    } catch (...) {
+        stavo::CloseStream(*instance);
+        return 1;
+    }
+}
+
+STAVO_EXPORT int SetStreamCallBack(StreamCallback callback, void* user, EffectInstance* instance) {
+    if (!instance) return 0;
+    instance->callback = callback;
+    instance->callbackUser = user;
+    return 1;
+}
+
+STAVO_EXPORT std::uint32_t ProcessStream(StreamBuffer* buffer, EffectInstance* instance) {
+    if (!buffer || !instance) return 0;
+    return stavo::ProcessStream(*instance, *buffer);
+}
+
+STAVO_EXPORT int CloseStream(EffectInstance* instance) {
+    if (!instance) return 0;
+    stavo::CloseStream(*instance);
+    return 1;
+}
+
+STAVO_EXPORT void Free(EffectInstance* instance) {
+    stavo::FreeInstance(instance);
+}
+
+// The exports must keep the exact types that hosts cast their symbols to.
+static_assert(std::is_same_v<decltype(&PlugInInfo), PFN_PlugInInfo>);
+static_assert(std::is_same_v<decltype(&Initialize), PFN_Initialize>);
+static_assert(std::is_same_v<decltype(&InitializeXml), PFN_InitializeXml>);
+static_assert(std::is_same_v<decltype(&LoadPreset), PFN_LoadPreset>);
+static_assert(std::is_same_v<decltype(&CopySettings), PFN_CopySettings>);
+static_assert(std::is_same_v<decltype(&SavePreset), PFN_SavePreset>);
+static_assert(std::is_same_v<decltype(&SavePresetXml), PFN_SavePresetXml>);
+static_assert(std::is_same_v<decltype(&OpenStream), PFN_OpenStream>);
+static_assert(std::is_same_v<decltype(&SetStreamCallBack), PFN_SetStreamCallBack>);
+static_assert(std::is_same_v<decltype(&ProcessStream), PFN_ProcessStream>);
+static_assert(std::is_same_v<decltype(&CloseStream), PFN_CloseStream>);
+static_assert(std::is_same_v<decltype(&Free), PFN_Free>);

@@ -1,0 +1,59 @@
+// Analytic test signals and a pitch meter for the plug-in tests.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace testsignals {
+
+// A harmonic tone: harmonics 1..count with amplitudes amplitude / k.
+inline std::vector<float> HarmonicTone(double f0, double amplitude, int count, std::size_t frames,
+                                       double rate) {
+    std::vector<float> out(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        double v = 0.0;
+        for (int k = 1; k <= count; ++k)
+            v += amplitude / k * std::sin(2 * M_PI * f0 * k * i / rate);
+        out[i] = static_cast<float>(v);
+    }
+    return out;
+}
+
+inline std::vector<float> Sine(double f, double amplitude, std::size_t frames, double rate) {
+    return HarmonicTone(f, amplitude, 1, frames, rate);
+}
+
+// Magnitude of the Hann-windowed DFT of x at frequency f.
+inline double Magnitude(const float* x, std::size_t n, double f, double rate) {
+    double re = 0.0, im = 0.0;
+    const double w = 2 * M_PI * f / rate;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double hann = 0.5 - 0.5 * std::cos(2 * M_PI * i / (n - 1));
+        re += hann * x[i] * std::cos(w * i);
+        im -= hann * x[i] * std::sin(w * i);
+    }
+    return std::sqrt(re * re + im * im);
+}
+
+// The frequency of the strongest spectral peak between lo and hi Hz, to a
+// hundredth of a hertz.
+inline double PeakFrequency(const float* x, std::size_t n, double lo, double hi, double rate) {
+    double best = lo, bestMag = -1.0;
+    for (double f = lo; f <= hi; f += 1.0) {
+        const double m = Magnitude(x, n, f, rate);
+        if (m > bestMag) bestMag = m, best = f;
+    }
+    const double centre = best;
+    for (double f = centre - 1.0; f <= centre + 1.0; f += 0.01) {
+        const double m = Magnitude(x, n, f, rate);
+        if (m > bestMag) bestMag = m, best = f;
+    }
+    return best;
+}
+
+inline double Cents(double f, double reference) {
+    return 1200.0 * std::log2(f / reference);
+}
+
+} // namespace testsignals
