@@ -6,6 +6,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -30,14 +31,24 @@ std::string Slurp(const std::string& path) {
     return s.str();
 }
 
-// Runs the program with args (no shell involved), capturing both streams.
-RunResult RunFx(const testsupport::TempDir& dir, std::vector<std::string> args) {
+// Runs the program with args (no shell involved), capturing both streams;
+// with brokenStderr, standard error is a pipe nobody reads.
+RunResult RunFx(const testsupport::TempDir& dir, std::vector<std::string> args,
+                bool brokenStderr = false) {
     args.insert(args.begin(), FX_PROGRAM);
     std::string outPath = dir.file("stdout.txt"), errPath = dir.file("stderr.txt");
     pid_t pid = ::fork();
     if (pid == 0) {
         std::freopen(outPath.c_str(), "w", stdout);
         std::freopen(errPath.c_str(), "w", stderr);
+        if (brokenStderr) {
+            int fds[2];
+            if (::pipe(fds) != 0) ::_exit(126);
+            ::close(fds[0]);
+            ::dup2(fds[1], STDERR_FILENO);
+            // An ignored SIGPIPE would be inherited and hide the fault.
+            std::signal(SIGPIPE, SIG_DFL);
+        }
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());
@@ -128,9 +139,9 @@ protected:
     std::string in = dir.file("in.wav");
     std::string out = dir.file("out.wav");
 
-    RunResult Run(std::vector<std::string> args) {
+    RunResult Run(std::vector<std::string> args, bool brokenStderr = false) {
         args.insert(args.begin(), {"--plugin", FX_TEST_PLUGIN});
-        return RunFx(dir, std::move(args));
+        return RunFx(dir, std::move(args), brokenStderr);
     }
 };
 
@@ -297,6 +308,17 @@ TEST_F(FxCli, InterruptionLeavesNoOutput) {
     EXPECT_NE(r.err.find("interrupted; \"" + out + "\" was not written"), std::string::npos)
         << r.err;
     EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_TRUE(NoTemporaryFilesIn(dir.path()));
+}
+
+// `sonvara-fx ... 2>&1 | head` closes the pipe early; the progress bar's
+// next write must not kill the run and strand the temporary file.
+TEST_F(FxCli, ClosedStandardErrorDoesNotKillTheRun) {
+    Audio signal = MakeSignal(1, 44100, 20000, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    WriteAudio(in, signal);
+    RunResult r = Run({"--progress", "--block", "64", in, out}, true);
+    EXPECT_EQ(r.exitCode, 0);
+    ExpectDelayed(signal, ReadAudio(out), 0, 1.0f, 0.0f);
     EXPECT_TRUE(NoTemporaryFilesIn(dir.path()));
 }
 

@@ -37,9 +37,12 @@ extern "C" void OnInterrupt(int) {
     g_interrupted.store(true);
 }
 
-// Ctrl-C and termination requests stop the run between two blocks, so the
-// temporary output is removed rather than left behind. A second Ctrl-C gets
-// the default action (SA_RESETHAND) for a plug-in that hangs.
+// Ctrl-C, termination requests and a closed terminal stop the run between
+// two blocks, so the temporary output is removed rather than left behind. A
+// second Ctrl-C gets the default action (SA_RESETHAND) for a plug-in that
+// hangs. A closed pipe on standard error (`sonvara-fx ... 2>&1 | head`) must
+// not kill the run half-way either: SIGPIPE is ignored, the messages are lost
+// and the output is still finished.
 class InterruptGuard {
 public:
     InterruptGuard() {
@@ -50,10 +53,17 @@ public:
         sa.sa_flags = SA_RESETHAND;
         sigaction(SIGINT, &sa, &m_oldInt);
         sigaction(SIGTERM, &sa, &m_oldTerm);
+        sigaction(SIGHUP, &sa, &m_oldHup);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGPIPE, &ignore, &m_oldPipe);
     }
     ~InterruptGuard() {
         sigaction(SIGINT, &m_oldInt, nullptr);
         sigaction(SIGTERM, &m_oldTerm, nullptr);
+        sigaction(SIGHUP, &m_oldHup, nullptr);
+        sigaction(SIGPIPE, &m_oldPipe, nullptr);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
@@ -61,6 +71,8 @@ public:
 private:
     struct sigaction m_oldInt {};
     struct sigaction m_oldTerm {};
+    struct sigaction m_oldHup {};
+    struct sigaction m_oldPipe {};
 };
 
 int Fail(const std::string& message, int code = kExitFailed) {
