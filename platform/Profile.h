@@ -3,8 +3,9 @@
 // Section and key names compare without regard to case; blanks around names
 // and values are trimmed; comments, blank and unknown lines survive a rewrite;
 // lines end in CR LF when written, CR LF or LF are read, and a UTF-8
-// byte-order mark is skipped. Every rewrite is atomic (temporary file, then
-// rename), so a crash never leaves a half-written file.
+// byte-order mark is skipped (and kept). Strings are UTF-8; a file saved as
+// UTF-16 with a byte-order mark is read, and rewritten in that encoding. Every rewrite is atomic
+// (temporary file, then rename), so a crash never leaves a half-written file.
 //
 // Reading follows the Windows rules: "[name]" starts a section (text after
 // the last ']' ignored); "key=value" lines are entries, and a value in

@@ -1,6 +1,7 @@
 #include "platform/ProfileParser.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/TextEncoding.h"
 
 #include <algorithm>
 
@@ -8,7 +9,9 @@ namespace platform::profile {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -80,11 +83,20 @@ Document::Line Document::ParseLine(std::string text) {
     return line;
 }
 
-Document Document::Parse(std::string_view text) {
+Document Document::Parse(std::string_view bytes) {
     Document doc;
-    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        doc.m_byteOrderMark = true;
-        text.remove_prefix(kByteOrderMark.size());
+    std::string decoded;
+    std::string_view text = bytes;
+    if (bytes.starts_with(kUtf8Mark)) {
+        doc.m_encoding = Encoding::Utf8WithMark;
+        text.remove_prefix(kUtf8Mark.size());
+    } else if (bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark)) {
+        // Saved as "Unicode" by a Windows editor: worked on as UTF-8, written
+        // back in the encoding it came in.
+        bool bigEndian = bytes.starts_with(kUtf16BeMark);
+        doc.m_encoding = bigEndian ? Encoding::Utf16Be : Encoding::Utf16Le;
+        decoded = Utf16ToUtf8(bytes.substr(2), bigEndian);
+        text = decoded;
     }
     while (!text.empty()) {
         std::size_t end = text.find('\n');
@@ -98,10 +110,19 @@ Document Document::Parse(std::string_view text) {
 
 std::string Document::Serialize() const {
     std::string out;
-    if (m_byteOrderMark) out += kByteOrderMark;
     for (const Line& line : m_lines) {
         out += line.text;
         out += "\r\n";
+    }
+    switch (m_encoding) {
+    case Encoding::Utf8:
+        return out;
+    case Encoding::Utf8WithMark:
+        return std::string(kUtf8Mark) + out;
+    case Encoding::Utf16Le:
+        return std::string(kUtf16LeMark) + Utf8ToUtf16(out, false);
+    case Encoding::Utf16Be:
+        return std::string(kUtf16BeMark) + Utf8ToUtf16(out, true);
     }
     return out;
 }

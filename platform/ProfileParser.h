@@ -3,7 +3,9 @@
 // Every line of the file is kept, so a rewrite reproduces comments, blank
 // lines, lines before the first section and lines we do not understand
 // exactly; only the lines an edit touches change. Line ends are written as
-// CR LF whatever the file used; a UTF-8 byte-order mark is kept.
+// CR LF whatever the file used. Text is UTF-8; a UTF-8 byte-order mark is
+// kept, and a file with a UTF-16 byte-order mark (a Windows editor's
+// "Unicode") is decoded and written back as UTF-16 with its mark.
 //
 // Reading rules (those of the Windows profile functions):
 // - "[name]" starts a section; the name is what lies between '[' and the last
@@ -39,8 +41,8 @@ std::string_view Trim(std::string_view text);
 class Document {
 public:
     // Parses file contents; never fails (unknown lines are simply kept).
-    static Document Parse(std::string_view text);
-    // The file contents with CR LF line ends.
+    static Document Parse(std::string_view bytes);
+    // The file contents with CR LF line ends, in the file's encoding.
     std::string Serialize() const;
 
     // The value of key in the first section named section, or null.
@@ -76,7 +78,8 @@ private:
     // One past the last line of the section whose header is at header.
     std::size_t SectionEnd(std::size_t header) const;
 
-    bool m_byteOrderMark = false;
+    enum class Encoding { Utf8, Utf8WithMark, Utf16Le, Utf16Be };
+    Encoding m_encoding = Encoding::Utf8;
     std::vector<Line> m_lines;
 };
 

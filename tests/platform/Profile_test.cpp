@@ -131,6 +131,27 @@ TEST(Profile, ReadsHandEditedFileByWindowsRules) {
                               "[Empty]\r\n");
 }
 
+// UTF-16LE with byte-order mark, built from Latin-1 text by hand.
+std::string Utf16Le(const std::string& latin1) {
+    std::string out = "\xFF\xFE";
+    for (char c : latin1) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+// A file saved as "Unicode" by a Windows editor is read, and a rewrite keeps
+// its encoding instead of mixing in UTF-8 bytes.
+TEST(Profile, Utf16FileIsReadAndRewrittenAsUtf16) {
+    TempDir dir;
+    const std::string file = dir.file("u.ini");
+    ASSERT_TRUE(WriteFileAtomically(file, Utf16Le("[Main]\r\nName=Gr\xFC\xDF\r\n")));
+    EXPECT_EQ(Get("main", "name", file), "Gr\xC3\xBC\xC3\x9F");
+    EXPECT_TRUE(WritePrivateProfileString("Main", "Key", "\xC3\xA9", file.c_str()));
+    EXPECT_EQ(ReadText(file), Utf16Le("[Main]\r\nName=Gr\xFC\xDF\r\nKey=\xE9\r\n"));
+}
+
 TEST(Profile, BufferSizesTruncateLikeWindows) {
     TempDir dir;
     const std::string file = dir.file("t.ini");
