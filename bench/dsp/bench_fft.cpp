@@ -1,0 +1,149 @@
+// Our float real FFT and its inverse against FFTW's single-precision real
+// transforms at the orders the host and the plug-in use, in one run. After
+// the timings a summary prints ours / FFTW per order and direction (below 1
+// means ours is faster).
+#include "dsp/nsp.h"
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kOrders[] = {10, 11, 12, 13};
+
+std::vector<float> TestSignal(size_t n) {
+    std::vector<float> x(n);
+    for (size_t i = 0; i < n; ++i) {
+        x[i] = static_cast<float>(std::sin(0.01 * double(i)) + 0.25 * std::cos(0.37 * double(i)));
+    }
+    return x;
+}
+
+void OursForward(benchmark::State& state, int order) {
+    const size_t n = size_t{1} << order;
+    const std::vector<float> x = TestSignal(n);
+    std::vector<SCplx> spec(n / 2 + 1);
+    nspsRealFftNip(nullptr, nullptr, order, NSP_Init);
+    for (auto _ : state) {
+        nspsRealFftNip(x.data(), spec.data(), order, NSP_Forw);
+        benchmark::DoNotOptimize(spec.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// Both inverses get a fresh copy of the spectrum each time, because FFTW's
+// fastest complex-to-real plans overwrite their input.
+void OursInverse(benchmark::State& state, int order) {
+    const size_t n = size_t{1} << order;
+    const std::vector<float> x = TestSignal(n);
+    std::vector<SCplx> spec(n / 2 + 1), work(n / 2 + 1);
+    std::vector<float> back(n);
+    nspsRealFftNip(x.data(), spec.data(), order, NSP_Forw);
+    for (auto _ : state) {
+        std::memcpy(work.data(), spec.data(), spec.size() * sizeof(SCplx));
+        nspsCcsFftNip(work.data(), back.data(), order, NSP_Inv | NSP_NoScale);
+        benchmark::DoNotOptimize(back.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void FftwForward(benchmark::State& state, int order) {
+    const int n = 1 << order;
+    auto* in = fftwf_alloc_real(n);
+    auto* out = fftwf_alloc_complex(n / 2 + 1);
+    const fftwf_plan plan = fftwf_plan_dft_r2c_1d(n, in, out, FFTW_MEASURE);
+    const std::vector<float> x = TestSignal(size_t(n));
+    std::memcpy(in, x.data(), size_t(n) * sizeof(float));
+    for (auto _ : state) {
+        fftwf_execute(plan);
+        benchmark::DoNotOptimize(out);
+        benchmark::ClobberMemory();
+    }
+    fftwf_destroy_plan(plan);
+    fftwf_free(out);
+    fftwf_free(in);
+}
+
+void FftwInverse(benchmark::State& state, int order) {
+    const int n = 1 << order;
+    auto* spec = fftwf_alloc_complex(n / 2 + 1);
+    auto* work = fftwf_alloc_complex(n / 2 + 1);
+    auto* back = fftwf_alloc_real(n);
+    const fftwf_plan plan = fftwf_plan_dft_c2r_1d(n, work, back, FFTW_MEASURE);
+    std::vector<float> x = TestSignal(size_t(n));
+    const fftwf_plan forward = fftwf_plan_dft_r2c_1d(n, back, spec, FFTW_ESTIMATE);
+    std::memcpy(back, x.data(), size_t(n) * sizeof(float));
+    fftwf_execute(forward);
+    for (auto _ : state) {
+        std::memcpy(work, spec, size_t(n / 2 + 1) * sizeof(fftwf_complex));
+        fftwf_execute(plan);
+        benchmark::DoNotOptimize(back);
+        benchmark::ClobberMemory();
+    }
+    fftwf_destroy_plan(forward);
+    fftwf_destroy_plan(plan);
+    fftwf_free(back);
+    fftwf_free(work);
+    fftwf_free(spec);
+}
+
+std::string Name(const char* direction, const char* who, int order) {
+    return std::string(direction) + "/" + who + "/" + std::to_string(order);
+}
+
+// Prints as usual and keeps each benchmark's CPU time per iteration by name
+// (CPU time, because the build machine is shared and wall time is noisy).
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+                times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void PrintRatios() const {
+        std::printf("\nours / FFTW (time ratio, below 1 = ours faster)\n");
+        for (int order : kOrders) {
+            std::printf("order %2d:", order);
+            for (const char* direction : {"forward", "inverse"}) {
+                const auto ours = times_.find(Name(direction, "ours", order));
+                const auto fftw = times_.find(Name(direction, "fftw", order));
+                if (ours != times_.end() && fftw != times_.end() && fftw->second > 0) {
+                    std::printf("  %s %.3f", direction, ours->second / fftw->second);
+                }
+            }
+            std::printf("\n");
+        }
+    }
+
+private:
+    std::map<std::string, double> times_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int order : kOrders) {
+        benchmark::RegisterBenchmark(Name("forward", "ours", order).c_str(), OursForward, order);
+        benchmark::RegisterBenchmark(Name("forward", "fftw", order).c_str(), FftwForward, order);
+        benchmark::RegisterBenchmark(Name("inverse", "ours", order).c_str(), OursInverse, order);
+        benchmark::RegisterBenchmark(Name("inverse", "fftw", order).c_str(), FftwInverse, order);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    return 0;
+}
