@@ -1,6 +1,7 @@
 #include "platform/Profile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FolderLock.h"
 #include "platform/ProfileParser.h"
 
 #include <algorithm>
@@ -35,10 +36,6 @@ profile::Document Load(const char* file) {
 // Like Load, but fails (with t_lastError set) when the file exists and cannot
 // be read: rewriting it from an empty document would destroy its contents.
 bool LoadForWrite(const char* file, profile::Document& doc, std::string& original) {
-    if (!file || !*file) {
-        t_lastError = "no file name";
-        return false;
-    }
     if (!ReadWholeFile(file, original)) {
         struct stat st {};
         if (::stat(file, &st) == 0 || errno != ENOENT) {
@@ -145,7 +142,14 @@ BOOL Modify(const char* section, const char* key, const char* value, const char*
         t_lastError = problem;
         return kFalse;
     }
+    if (!file || !*file) {
+        t_lastError = "no file name";
+        return kFalse;
+    }
     std::lock_guard lock(g_profileMutex);
+    // Also keeps other processes and other modules' copies of this code from
+    // rewriting the file between our read and our rename.
+    FolderLock folderLock(file);
     profile::Document doc;
     std::string original;
     if (!LoadForWrite(file, doc, original)) return kFalse;

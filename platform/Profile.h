@@ -4,15 +4,16 @@
 // and values are trimmed; comments, blank and unknown lines survive a rewrite;
 // lines end in CR LF when written, CR LF or LF are read, and a UTF-8
 // byte-order mark is skipped (and kept). Strings are UTF-8; a file saved as
-// UTF-16 with a byte-order mark is read, and rewritten in that encoding. Every rewrite is atomic
-// (temporary file, then rename), so a crash never leaves a half-written file.
+// UTF-16 with a byte-order mark is read, and rewritten in that encoding.
+// Every rewrite is atomic (temporary file, then rename), so a crash never
+// leaves a half-written file.
 //
 // Reading follows the Windows rules: "[name]" starts a section (text after
 // the last ']' ignored); "key=value" lines are entries, and a value in
 // matching double or single quotes loses them; lines before the first
 // section, lines starting with ';', and lines without '=' are kept but never
 // read. When a section or key appears twice, the first one is read and
-// written. Names compare by ASCII letter case only.
+// written. Only ASCII letters fold for the case-blind comparison.
 //
 // Writing: a new key goes after the last entry of its section, a new section
 // at the end of the file ("[name]" then "key=value", no blanks around '=').
@@ -25,9 +26,10 @@
 // File names are used as given (relative ones against the current folder).
 //
 // Thread safety: calls are serialised by a process-wide lock; each call reads
-// the file afresh, so edits by other processes are seen. A copy of this code
-// linked into another module (an effect plug-in) has its own lock, so two
-// modules should not rewrite the same file at the same moment.
+// the file afresh, so edits by other processes are seen. A write also holds
+// an advisory lock on the file's folder (platform/FolderLock.h) from its read
+// to its rename, so writers in other processes, or in a module that links its
+// own copy of this code, do not lose each other's changes either.
 #pragma once
 
 #include "platform/Types.h"

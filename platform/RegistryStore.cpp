@@ -2,6 +2,7 @@
 
 #include "platform/AsciiCase.h"
 #include "platform/AtomicFile.h"
+#include "platform/FolderLock.h"
 #include "platform/Registry.h"
 
 #include <cerrno>
@@ -41,9 +42,9 @@ Store::Stamp Store::StampOf(const std::string& file) {
     return stamp;
 }
 
-void Store::Refresh() {
+void Store::Refresh(bool force) {
     Stamp stamp = StampOf(m_file);
-    if (m_loaded && stamp == m_stamp) return;
+    if (!force && m_loaded && stamp == m_stamp) return;
     m_loaded = true;
     m_stamp = stamp;
     m_corrupt = false;
@@ -100,7 +101,8 @@ Node* Store::Find(const KeyPath& key) const {
 
 LONG Store::CreateKey(const KeyPath& parent, const KeyPath& key) {
     std::lock_guard lock(m_mutex);
-    Refresh();
+    FolderLock folder(m_file);
+    Refresh(true);
     // A handle to a deleted key cannot bring it back by creating below it.
     if (!Find(parent)) return ERROR_KEY_DELETED;
     if (Find(key)) return ERROR_SUCCESS;
@@ -118,7 +120,8 @@ LONG Store::OpenKey(const KeyPath& key) {
 
 LONG Store::DeleteKey(const KeyPath& key) {
     std::lock_guard lock(m_mutex);
-    Refresh();
+    FolderLock folder(m_file);
+    Refresh(true);
     if (key.size() < 2) return ERROR_ACCESS_DENIED; // roots stay
     KeyPath parentPath(key.begin(), key.end() - 1);
     Node* parent = Find(parentPath);
@@ -171,7 +174,8 @@ LONG Store::SetValue(const KeyPath& key, const char* name, DWORD type, const voi
         while (!bytes.empty() && bytes.back() == '\0')
             bytes.pop_back();
     std::lock_guard lock(m_mutex);
-    Refresh();
+    FolderLock folder(m_file);
+    Refresh(true);
     Node* node = Find(key);
     if (!node) return ERROR_KEY_DELETED;
     std::string valueName = name ? name : "";
@@ -188,7 +192,8 @@ LONG Store::SetValue(const KeyPath& key, const char* name, DWORD type, const voi
 
 LONG Store::DeleteValue(const KeyPath& key, const char* name) {
     std::lock_guard lock(m_mutex);
-    Refresh();
+    FolderLock folder(m_file);
+    Refresh(true);
     Node* node = Find(key);
     if (!node) return ERROR_KEY_DELETED;
     if (node->values.erase(LowerAscii(name ? name : "")) == 0) return ERROR_FILE_NOT_FOUND;

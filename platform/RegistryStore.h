@@ -2,8 +2,10 @@
 //
 // Every operation first checks whether the file changed on disk since it was
 // last read (another process, or another copy of this code in this process,
-// may have written it) and reloads it then; every change is written at once
-// with WriteFileAtomically. When a write fails, the tree is read back from
+// may have written it) and reloads it then. A change holds the folder's
+// FolderLock, reads the file afresh, applies itself and is written at once
+// with WriteFileAtomically, so concurrent writers do not lose each other's
+// changes. When a write fails, the tree is read back from
 // the file at the next operation, so memory never runs ahead of the disk.
 //
 // A store file that cannot be parsed reads as empty; before the first change
@@ -60,7 +62,9 @@ private:
     };
     static Stamp StampOf(const std::string& file);
 
-    void Refresh();
+    // Reads the file again when it changed since it was last read (always
+    // when force is set: changes are made on what is on disk right now).
+    void Refresh(bool force = false);
     LONG Save();
     Node* Find(const KeyPath& key) const;
 

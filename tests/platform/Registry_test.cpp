@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -216,6 +217,37 @@ TEST_F(RegistryTest, ChangesByAnotherStoreObjectAreSeen) {
     EXPECT_EQ(QueryString(other, "w"), std::string("x\0", 2));
     RegCloseKey(other);
     RegCloseKey(key);
+}
+
+// Two store objects on one file (two processes, or the host and a plug-in
+// with its own copy of this code) writing at the same time must not lose
+// each other's values to a stale read-modify-write.
+TEST_F(RegistryTest, ConcurrentWritersThroughDifferentStoresLoseNothing) {
+    HKEY first = nullptr, second = nullptr;
+    ASSERT_EQ(RegCreateKey(HKEY_CURRENT_USER, "Shared", &first), ERROR_SUCCESS);
+    Reload();
+    ASSERT_EQ(RegOpenKey(HKEY_CURRENT_USER, "Shared", &second), ERROR_SUCCESS);
+    auto writer = [](HKEY key, char prefix) {
+        for (std::uint32_t i = 0; i < 15; ++i) {
+            std::string name = prefix + std::to_string(i);
+            RegSetValue(key, name.c_str(), REG_DWORD, &i, 4);
+        }
+    };
+    std::thread a(writer, first, 'a'), b(writer, second, 'b');
+    a.join();
+    b.join();
+    Reload();
+    HKEY shared = nullptr;
+    ASSERT_EQ(RegOpenKey(HKEY_CURRENT_USER, "Shared", &shared), ERROR_SUCCESS);
+    for (char prefix : {'a', 'b'})
+        for (int i = 0; i < 15; ++i) {
+            std::string name = prefix + std::to_string(i);
+            EXPECT_EQ(RegQueryValue(shared, name.c_str(), nullptr, nullptr, nullptr), ERROR_SUCCESS)
+                << name;
+        }
+    RegCloseKey(shared);
+    RegCloseKey(first);
+    RegCloseKey(second);
 }
 
 // A key handed over by a module that links its own copy of this code must be
