@@ -337,3 +337,26 @@ TEST_F(FxCli, EndlessPluginIsCutOffAfterAMinuteOfTail) {
 }
 
 } // namespace
+
+#ifdef FX_HAS_STAVO
+namespace {
+
+// The default plug-in is found beside the program (a wrong default path
+// would make every run without --plugin fail), and its latency tail exactly
+// makes up for its priming: the output is as long as the input.
+TEST(FxCliDefaultPlugin, RunsStavoModulationFromTheProgramDirectory) {
+    testsupport::TempDir dir;
+    Audio signal = MakeSignal(2, 44100, 30000, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    WriteAudio(dir.file("in.wav"), signal);
+    RunResult r = RunFx(
+        dir, {"--law", "periodic", "--first-tone", "+3", dir.file("in.wav"), dir.file("out.wav")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("through Stavo Modulation"), std::string::npos) << r.err;
+    Audio result = ReadAudio(dir.file("out.wav"));
+    EXPECT_EQ(result.channels, 2);
+    EXPECT_EQ(result.rate, 44100);
+    EXPECT_EQ(result.frames(), signal.frames());
+}
+
+} // namespace
+#endif

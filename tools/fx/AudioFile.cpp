@@ -82,6 +82,13 @@ std::string SystemError(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
+// libsndfile's messages, without the "Error : " some of them start with.
+std::string LibraryError(SNDFILE* file) {
+    std::string text = sf_strerror(file);
+    if (text.rfind("Error : ", 0) == 0) text.erase(0, 8);
+    return text;
+}
+
 } // namespace
 
 int MajorFormatFor(const std::string& path) {
@@ -145,7 +152,7 @@ bool AudioReader::Open(const std::string& path, std::string& error) {
     SF_INFO info{};
     m_file = sf_open(path.c_str(), SFM_READ, &info);
     if (!m_file) {
-        error = "cannot read \"" + path + "\": " + sf_strerror(nullptr);
+        error = "cannot read \"" + path + "\": " + LibraryError(nullptr);
         return false;
     }
     if (info.channels < 1 || info.samplerate < 1) {
@@ -174,7 +181,7 @@ std::int64_t AudioReader::Read(float* interleaved, std::int64_t frames) {
 
 bool AudioReader::Failed(std::string* error) const {
     if (!m_file || sf_error(m_file) == SF_ERR_NO_ERROR) return false;
-    if (error) *error = "cannot read \"" + m_path + "\": " + sf_strerror(m_file);
+    if (error) *error = "cannot read \"" + m_path + "\": " + LibraryError(m_file);
     return true;
 }
 
@@ -219,7 +226,7 @@ bool AudioWriter::Open(const std::string& path, int format, int channels, int ra
     info.samplerate = rate;
     m_file = sf_open_fd(m_fd, SFM_WRITE, &info, SF_FALSE);
     if (!m_file) {
-        error = "cannot write \"" + path + "\": " + sf_strerror(nullptr);
+        error = "cannot write \"" + path + "\": " + LibraryError(nullptr);
         Abandon();
         return false;
     }
@@ -241,7 +248,7 @@ bool AudioWriter::Write(const float* interleaved, std::int64_t frames, std::stri
         return false;
     }
     if (sf_writef_float(m_file, interleaved, frames) != frames) {
-        error = "cannot write \"" + m_path + "\": " + sf_strerror(m_file);
+        error = "cannot write \"" + m_path + "\": " + LibraryError(m_file);
         return false;
     }
     return true;

@@ -127,8 +127,9 @@ int RunFx(int argc, char** argv) {
         if (!reader.Open(options.input, error)) return Fail(error);
         outputFormat = OutputFormatFor(options.output, reader.Format(), reader.Channels());
         if (outputFormat == 0)
-            return Fail("\"" + options.output + "\" cannot hold " +
-                        std::to_string(reader.Channels()) + " channels of this audio");
+            return Fail("cannot write \"" + options.output + "\": its file type cannot hold " +
+                        std::to_string(reader.Channels()) +
+                        " channels, or this libsndfile cannot write it");
     }
 
     // The plug-in outlives every instance and every XML node it touched:
