@@ -147,6 +147,10 @@ void RegSetStoreFile(const std::string& path) {
     g_processStore.reset();
 }
 
+std::string RegGetStoreError() {
+    return ProcessStore()->LastError();
+}
+
 std::string RegGetStoreFile() {
     std::lock_guard lock(g_storeMutex);
     return g_processStore ? g_processStore->File() : StoreFileLocked();

@@ -80,5 +80,9 @@ LONG RegEnumKey(HKEY key, DWORD index, char* name, DWORD size);
 // the default.
 void RegSetStoreFile(const std::string& path);
 std::string RegGetStoreFile();
+// Why the store file of the roots last failed to load or save, for telling
+// the user (for example that it was damaged and has been kept as .bad); ""
+// when all is well.
+std::string RegGetStoreError();
 
 } // namespace platform

@@ -66,9 +66,15 @@ void Store::Refresh(bool force) {
 }
 
 LONG Store::Save() {
-    if (m_unreadable) return ERROR_REGISTRY_IO_FAILED;
+    // Every failure below also drops the tree, so that the next operation
+    // reads the file again instead of seeing a change that was never saved.
+    if (m_unreadable) {
+        m_loaded = false;
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    std::string note;
     if (m_corrupt) {
-        // Keep the unreadable file for whoever wants to rescue it by hand.
+        // Keep the damaged file for whoever wants to rescue it by hand.
         std::string backup = m_file + ".bad";
         for (int n = 2; StampOf(backup).exists; ++n)
             backup = m_file + ".bad" + std::to_string(n);
@@ -78,6 +84,7 @@ LONG Store::Save() {
             return ERROR_REGISTRY_IO_FAILED;
         }
         m_corrupt = false;
+        note = m_file + " was damaged and has been kept as " + backup;
     }
     std::string error;
     if (!WriteFileAtomically(m_file, Serialize(*m_top), &error)) {
@@ -86,7 +93,7 @@ LONG Store::Save() {
         return ERROR_REGISTRY_IO_FAILED;
     }
     m_stamp = StampOf(m_file);
-    m_error.clear();
+    m_error = note;
     return ERROR_SUCCESS;
 }
 
@@ -169,7 +176,7 @@ LONG Store::QueryValue(const KeyPath& key, const char* name, DWORD* type, void* 
 LONG Store::SetValue(const KeyPath& key, const char* name, DWORD type, const void* data,
                      DWORD size) {
     if (!data && size > 0) return ERROR_INVALID_PARAMETER;
-    std::string bytes(static_cast<const char*>(data), data ? size : 0);
+    std::string bytes = data ? std::string(static_cast<const char*>(data), size) : std::string();
     if (type == REG_SZ)
         while (!bytes.empty() && bytes.back() == '\0')
             bytes.pop_back();

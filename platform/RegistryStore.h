@@ -51,7 +51,8 @@ public:
     LONG SetValue(const KeyPath& key, const char* name, DWORD type, const void* data, DWORD size);
     LONG DeleteValue(const KeyPath& key, const char* name);
 
-    // Why the file last failed to load or save ("" when it did not).
+    // Why the file last failed to load or save, or where a damaged file was
+    // kept; "" when there is nothing to tell.
     std::string LastError();
 
 private:

@@ -194,10 +194,12 @@ TEST_F(RegistryTest, CorruptStoreIsBackedUpBeforeFirstWrite) {
     std::string text;
     ASSERT_TRUE(ReadWholeFile(file, text));
     EXPECT_EQ(text, garbage);
+    EXPECT_NE(RegGetStoreError().find("line 2"), std::string::npos) << RegGetStoreError();
 
     EXPECT_EQ(RegSetValue(HKEY_CURRENT_USER, "y", REG_DWORD, &n, 4), ERROR_SUCCESS);
     ASSERT_TRUE(ReadWholeFile(file + ".bad", text));
     EXPECT_EQ(text, garbage);
+    EXPECT_NE(RegGetStoreError().find("registry.ini.bad"), std::string::npos);
     Reload();
     EXPECT_EQ(RegQueryValue(HKEY_CURRENT_USER, "y", nullptr, &n, &size), ERROR_SUCCESS);
 }
