@@ -45,6 +45,10 @@ bool TimedOutputDevice::DoStart() {
 }
 
 void TimedOutputDevice::DoStop() {
+    if (m_clock == Clock::Manual) {
+        std::lock_guard<std::mutex> wait(m_advancing);
+        return;
+    }
     if (!m_thread.joinable()) return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -55,7 +59,9 @@ void TimedOutputDevice::DoStop() {
 }
 
 std::uint32_t TimedOutputDevice::Advance(std::uint32_t frames) {
-    if (m_clock != Clock::Manual || !IsPlaying()) return 0;
+    if (m_clock != Clock::Manual) return 0;
+    std::lock_guard<std::mutex> lock(m_advancing);
+    if (!IsPlaying()) return 0;
     PlayFrames(frames);
     return frames;
 }
@@ -168,12 +174,12 @@ VirtualOutputDevice::~VirtualOutputDevice() {
 }
 
 bool VirtualOutputDevice::DoOpen() {
-    m_played.clear();
+    m_played->clear();
     return TimedOutputDevice::DoOpen();
 }
 
 void VirtualOutputDevice::OnPlayed(const std::uint8_t* data, std::uint32_t bytes) {
-    m_played.insert(m_played.end(), data, data + bytes);
+    m_played->insert(m_played->end(), data, data + bytes);
 }
 
 } // namespace platform::audio

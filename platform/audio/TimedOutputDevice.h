@@ -16,6 +16,7 @@
 
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -56,6 +57,10 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_quit = false;
+    // Held by Advance for its whole run, and taken by DoStop, so a device
+    // stopped and released from another thread (the player's, at the end of
+    // a stream) never goes while the manual clock is still inside it.
+    std::mutex m_advancing;
 };
 
 class NullOutputDevice : public TimedOutputDevice {
@@ -90,15 +95,19 @@ private:
     bool m_writeFailed = false;
 };
 
-// The test device: a manual clock that keeps everything it played.
+// The test device: a manual clock that keeps everything it played. The
+// record may be shared, so a test can read it after the player that owned
+// the device has released it.
 class VirtualOutputDevice : public TimedOutputDevice {
 public:
-    VirtualOutputDevice() : TimedOutputDevice(Clock::Manual) {}
+    explicit VirtualOutputDevice(std::shared_ptr<std::vector<std::uint8_t>> record = nullptr)
+        : TimedOutputDevice(Clock::Manual),
+          m_played(record ? std::move(record) : std::make_shared<std::vector<std::uint8_t>>()) {}
     ~VirtualOutputDevice() override;
     std::string Name() const override { return "virtual"; }
 
     // Every byte played since the device was opened, in order.
-    const std::vector<std::uint8_t>& Played() const { return m_played; }
+    const std::vector<std::uint8_t>& Played() const { return *m_played; }
 
 protected:
     bool DoOpen() override;
@@ -106,7 +115,7 @@ protected:
     bool WantsData() const override { return true; }
 
 private:
-    std::vector<std::uint8_t> m_played;
+    std::shared_ptr<std::vector<std::uint8_t>> m_played;
 };
 
 } // namespace platform::audio
