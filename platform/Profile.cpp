@@ -35,7 +35,8 @@ profile::Document Load(const char* file) {
 
 // Like Load, but fails (with t_lastError set) when the file exists and cannot
 // be read: rewriting it from an empty document would destroy its contents.
-bool LoadForWrite(const char* file, profile::Document& doc, std::string& original) {
+bool LoadForWrite(const char* file, profile::Document& doc) {
+    std::string original;
     if (!ReadWholeFile(file, original)) {
         struct stat st {};
         if (::stat(file, &st) == 0 || errno != ENOENT) {
@@ -48,13 +49,12 @@ bool LoadForWrite(const char* file, profile::Document& doc, std::string& origina
     return true;
 }
 
-BOOL Store(const char* file, const profile::Document& doc, const std::string& original) {
-    std::string text = doc.Serialize();
+BOOL Store(const char* file, const profile::Document& doc) {
     // Rewriting an unchanged file would only cost a flush to disk (and turn
-    // LF line ends into CR LF for nothing).
-    if (text == original) return kTrue;
+    // a hand-edited file's LF line ends into CR LF for nothing).
+    if (!doc.Changed()) return kTrue;
     std::string error;
-    if (!WriteFileAtomically(file, text, &error)) {
+    if (!WriteFileAtomically(file, doc.Serialize(), &error)) {
         t_lastError = error;
         return kFalse;
     }
@@ -151,10 +151,9 @@ BOOL Modify(const char* section, const char* key, const char* value, const char*
     // rewriting the file between our read and our rename.
     FolderLock folderLock(file);
     profile::Document doc;
-    std::string original;
-    if (!LoadForWrite(file, doc, original)) return kFalse;
+    if (!LoadForWrite(file, doc)) return kFalse;
     edit(doc);
-    return Store(file, doc, original);
+    return Store(file, doc);
 }
 
 } // namespace

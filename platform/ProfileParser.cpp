@@ -188,6 +188,7 @@ void Document::Set(std::string_view section, std::string_view key, std::string_v
     if (header == std::string::npos) {
         m_lines.push_back(ParseLine("[" + std::string(section) + "]"));
         m_lines.push_back(ParseLine(std::string(key) + "=" + std::string(value)));
+        m_changed = true;
         return;
     }
     std::size_t end = SectionEnd(header);
@@ -196,13 +197,18 @@ void Document::Set(std::string_view section, std::string_view key, std::string_v
         if (m_lines[i].kind != Line::Kind::Entry) continue;
         if (EqualNoCase(m_lines[i].name, key)) {
             // The key keeps the spelling it has in the file.
-            m_lines[i] = ParseLine(m_lines[i].name + "=" + std::string(value));
+            std::string text = m_lines[i].name + "=" + std::string(value);
+            if (text != m_lines[i].text) {
+                m_lines[i] = ParseLine(std::move(text));
+                m_changed = true;
+            }
             return;
         }
         insertAt = i + 1;
     }
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
                    ParseLine(std::string(key) + "=" + std::string(value)));
+    m_changed = true;
 }
 
 void Document::DeleteKey(std::string_view section, std::string_view key) {
@@ -211,17 +217,18 @@ void Document::DeleteKey(std::string_view section, std::string_view key) {
     key = Trim(key);
     auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(header + 1);
     auto last = m_lines.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header));
-    m_lines.erase(std::remove_if(first, last,
-                                 [&](const Line& line) {
-                                     return line.kind == Line::Kind::Entry &&
-                                            EqualNoCase(line.name, key);
-                                 }),
-                  last);
+    auto kept = std::remove_if(first, last, [&](const Line& line) {
+        return line.kind == Line::Kind::Entry && EqualNoCase(line.name, key);
+    });
+    if (kept == last) return;
+    m_lines.erase(kept, last);
+    m_changed = true;
 }
 
 void Document::DeleteSection(std::string_view section) {
     for (std::size_t header = FindSection(section); header != std::string::npos;
          header = FindSection(section)) {
+        m_changed = true;
         m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(header),
                       m_lines.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header)));
     }

@@ -63,6 +63,9 @@ public:
     // Removes every section of that name with all its lines.
     void DeleteSection(std::string_view section);
 
+    // Whether an edit changed any line since the document was parsed.
+    bool Changed() const { return m_changed; }
+
 private:
     struct Line {
         enum class Kind { Other, Section, Entry };
@@ -80,6 +83,7 @@ private:
 
     enum class Encoding { Utf8, Utf8WithMark, Utf16Le, Utf16Be };
     Encoding m_encoding = Encoding::Utf8;
+    bool m_changed = false;
     std::vector<Line> m_lines;
 };
 

@@ -103,6 +103,13 @@ TEST(Profile, ReadsHandEditedFileByWindowsRules) {
     EXPECT_EQ(std::string(buf, n + 1),
               Z("Volume=80\0Name=  quoted  \0Single=x\0Mixed=\"y'\0volume=99\0\0"));
 
+    // Writes that change nothing leave the file alone, LF line ends and all.
+    const std::string before = ReadText(file);
+    EXPECT_TRUE(WritePrivateProfileString("Player", "Single", "'x'", file.c_str()));
+    EXPECT_TRUE(WritePrivateProfileString("Player", "Absent", nullptr, file.c_str()));
+    EXPECT_TRUE(WritePrivateProfileString("Absent", nullptr, nullptr, file.c_str()));
+    EXPECT_EQ(ReadText(file), before);
+
     // A rewrite changes only the touched lines, keeps everything else, and
     // ends every line in CR LF.
     EXPECT_TRUE(WritePrivateProfileString("player", "VOLUME", "81", file.c_str()));
