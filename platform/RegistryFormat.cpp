@@ -29,6 +29,10 @@ void AppendHexByte(std::string& out, unsigned char byte) {
     out += kHex[byte & 15];
 }
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
 bool IsControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
 }
@@ -298,6 +302,7 @@ std::string Serialize(const Node& top) {
 }
 
 bool Parse(std::string_view text, std::unique_ptr<Node>& top, std::string* error) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3); // saved by a Windows editor
     auto tree = EmptyTree();
     Node* current = nullptr;
     int lineNumber = 0;
@@ -311,7 +316,11 @@ bool Parse(std::string_view text, std::unique_ptr<Node>& top, std::string* error
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == text.npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // Blanks around a line (and the CR of CR LF) are a hand editor's.
+        while (!line.empty() && IsBlank(line.back()))
+            line.remove_suffix(1);
+        while (!line.empty() && IsBlank(line.front()))
+            line.remove_prefix(1);
         if (line.empty() || line.front() == ';') continue;
 
         if (line.front() == '[') {

@@ -183,6 +183,25 @@ TEST_F(RegistryTest, FailedSaveKeepsOldFileAndForgetsTheChange) {
     EXPECT_EQ(n, 1u);
 }
 
+// A store file touched up in a Windows editor (byte-order mark, CR LF,
+// indentation, trailing blanks) must still load, not count as damaged.
+TEST_F(RegistryTest, HandEditedStoreLoads) {
+    ASSERT_TRUE(WriteFileAtomically(file, "\xEF\xBB\xBF; edited by hand\r\n"
+                                          "[HKEY_CLASSES_ROOT\\.ogg]  \r\n"
+                                          "  @=sz:\"App.Player\"\t\r\n"
+                                          "\r\n"
+                                          "  \"Count\"=dword:7\r\n"));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKey(HKEY_CLASSES_ROOT, ".OGG", &key), ERROR_SUCCESS);
+    EXPECT_EQ(QueryString(key, nullptr), std::string("App.Player\0", 11));
+    std::uint32_t n = 0;
+    DWORD size = 4;
+    EXPECT_EQ(RegQueryValue(key, "count", nullptr, &n, &size), ERROR_SUCCESS);
+    EXPECT_EQ(n, 7u);
+    EXPECT_EQ(RegGetStoreError(), "");
+    RegCloseKey(key);
+}
+
 // A damaged store reads as empty, stays untouched by reads, and is kept as
 // .bad when the first change replaces it.
 TEST_F(RegistryTest, CorruptStoreIsBackedUpBeforeFirstWrite) {
