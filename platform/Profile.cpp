@@ -226,7 +226,8 @@ BOOL GetPrivateProfileStruct(const char* section, const char* key, void* data, U
     std::string text;
     {
         std::lock_guard lock(g_profileMutex);
-        const std::string* value = Load(file).Find(section, key);
+        profile::Document doc = Load(file);
+        const std::string* value = doc.Find(section, key);
         if (!value) return kFalse;
         text = *value;
     }
