@@ -3,6 +3,7 @@
 // The store file is a readable text file:
 //
 //   ; comment lines start with ';' and, like blank lines, are ignored
+//   ; (and not kept: the store rewrites the whole file on every change)
 //   [HKEY_CURRENT_USER\Software\Presets\Default]
 //   @=sz:"Default preset"
 //   "Speed"=none:03000000
