@@ -1,0 +1,321 @@
+#include "audio/ExtPlayerDX.h"
+
+#include "libs/trestle/SD2MME.h"
+#include "platform/audio/DeviceSelection.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+
+namespace {
+
+std::unique_ptr<platform::audio::OutputDevice> ConfiguredDevice(std::string* error) {
+    return platform::audio::CreateOutputDevice(platform::audio::SelectedOutputDeviceName(), error);
+}
+
+} // namespace
+
+CExtPlayerDX::CExtPlayerDX(DeviceFactory factory)
+    : deviceFactory(factory ? std::move(factory) : DeviceFactory(&ConfiguredDevice)) {}
+
+CExtPlayerDX::~CExtPlayerDX() {
+    const std::uint32_t s = state.load();
+    if (s == kPlaying || s == kPaused) Stop(kStopRequested);
+    EndThread();
+    CloseDevice();
+}
+
+std::string CExtPlayerDX::GetDeviceError() const {
+    return deviceError;
+}
+
+bool CExtPlayerDX::OnNotificationThread() const {
+    return thread.joinable() && thread.get_id() == std::this_thread::get_id();
+}
+
+void CExtPlayerDX::EndThread() {
+    if (!thread.joinable() || OnNotificationThread()) return;
+    stopEvent.Set();
+    thread.join();
+}
+
+void CExtPlayerDX::CountNotification() {
+    {
+        std::lock_guard<std::mutex> lock(handledLock);
+        ++handled;
+    }
+    handledChanged.notify_all();
+}
+
+std::uint64_t CExtPlayerDX::NotificationsHandled() const {
+    std::lock_guard<std::mutex> lock(handledLock);
+    return handled;
+}
+
+bool CExtPlayerDX::WaitForNotificationsHandled(std::uint64_t count, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(handledLock);
+    return handledChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [&] { return handled >= count; });
+}
+
+std::uint32_t CExtPlayerDX::OpenDevice() {
+    CExtPlayer::OpenDevice();
+    std::lock_guard<std::mutex> lock(deviceLock);
+    deviceError.clear();
+    std::string error;
+    device = deviceFactory(&error);
+    if (!device) {
+        deviceError = error.empty() ? "no output device" : error;
+        state.exchange(kFailed);
+        return kError;
+    }
+
+    // The output layout is fixed for the whole run: a surround switch while
+    // playing takes effect at the next Play, since the device cannot change
+    // its channel count under a running buffer.
+    WAVEFORMATEXTENSIBLE out = format;
+    {
+        std::lock_guard<std::mutex> processing(processingLock);
+        runSurround = surroundOn;
+        if (runSurround) {
+            const auto c = static_cast<std::uint16_t>(surround.OutputChannels());
+            out.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+            out.Format.nChannels = c;
+            // The processor's output is always 16-bit PCM.
+            out.Format.wBitsPerSample = 16;
+            out.Format.nBlockAlign = static_cast<std::uint16_t>(2 * c);
+            out.Format.nAvgBytesPerSec = format.Format.nSamplesPerSec * 2 * c;
+            out.Format.cbSize = 22;
+            out.Samples.wValidBitsPerSample = 0;
+            out.dwChannelMask = surround.OutputChannelMask();
+            out.SubFormat = KSDATAFORMAT_SUBTYPE_PCM;
+        }
+    }
+    outChannels = out.Format.nChannels;
+    outFrameBytes = out.Format.nBlockAlign;
+    renderFormat = out.Format;
+    silenceByte = out.Format.wBitsPerSample == 8 ? 0x80 : 0x00;
+
+    auto fail = [&](const std::string& why) {
+        deviceError = why;
+        // CloseDevice takes the device lock itself.
+        return kError;
+    };
+    // Whole frames per segment, so every notification and every refill
+    // region falls on a frame boundary.
+    const std::uint32_t segment =
+        outFrameBytes ? (segmentBytes / outFrameBytes) * outFrameBytes : 0;
+    bufferBytes = segment * segmentCount;
+    std::uint32_t result = kDone;
+    if (outChannels == 0 || segment == 0) {
+        result = fail("the output format has no whole frame in a segment");
+    } else if (!device->Open(out.Format, bufferBytes)) {
+        result = fail(device->Error());
+    } else {
+        notifications.clear();
+        std::vector<platform::audio::NotificationPosition> positions;
+        for (std::uint32_t i = 0; i < segmentCount; ++i) {
+            Segment s;
+            s.offset = (bufferBytes / segmentCount) * (i + 1) - 1;
+            s.event = std::make_unique<platform::Event>(platform::Event::Reset::Manual);
+            positions.push_back({s.offset, s.event.get()});
+            notifications.push_back(std::move(s));
+        }
+        if (!device->SetNotificationPositions(positions)) result = fail(device->Error());
+    }
+    if (result != kDone) {
+        deviceLock.unlock();
+        CloseDevice();
+        deviceLock.lock();
+        state.exchange(kFailed);
+        return result;
+    }
+    state.exchange(kPlaying);
+    return kDone;
+}
+
+std::uint32_t CExtPlayerDX::CloseDevice() {
+    CExtPlayer::CloseDevice();
+    // Whatever state we are in, no thread may touch the device once it goes.
+    EndThread();
+    std::lock_guard<std::mutex> lock(deviceLock);
+    if (device) device->Close();
+    notifications.clear();
+    device.reset();
+    bufferBytes = 0;
+    return kDone;
+}
+
+std::uint32_t CExtPlayerDX::Play() {
+    std::lock_guard<std::recursive_mutex> transport(transportLock);
+    const std::uint32_t before = state.load();
+    // A run that ended by itself leaves its finished thread to be joined.
+    if (before == kStopped) EndThread();
+    const std::uint32_t result = CExtPlayer::Play();
+    if (result != kDone || before != kStopped) return result;
+
+    stopEvent.ResetEvent();
+    doneEvent.ResetEvent();
+    {
+        std::lock_guard<std::mutex> lock(handledLock);
+        handled = 0;
+    }
+    readFrame = 0;
+    writeOffset = 0;
+    try {
+        thread = std::thread([this] { NotificationThread(); });
+    } catch (const std::system_error& e) {
+        deviceError = std::string("cannot start the output thread: ") + e.what();
+        CloseDevice();
+        state.exchange(kFailed);
+        stopReason.exchange(kDeviceFailure);
+        return kError;
+    }
+    Fill();
+    if (!device->Play()) {
+        deviceError = device->Error();
+        CloseDevice(); // ends the thread before the device goes
+        state.exchange(kFailed);
+        stopReason.exchange(kDeviceFailure);
+        return kError;
+    }
+    return kDone;
+}
+
+std::uint32_t CExtPlayerDX::Stop(std::uint32_t reason) {
+    const bool fromThread = OnNotificationThread();
+    if (!fromThread) {
+        {
+            std::lock_guard<std::recursive_mutex> transport(transportLock);
+            const std::uint32_t s = state.load();
+            if (s == kFailed) return kNotAvailable;
+            if (s == kStopped) return kDone;
+            stopEvent.Set();
+        }
+        // Without the transport lock: the thread may be stopping itself at
+        // its end-of-stream mark right now and needs the lock for that.
+        doneEvent.Wait();
+        EndThread();
+    }
+    std::lock_guard<std::recursive_mutex> transport(transportLock);
+    const std::uint32_t s = state.load();
+    if (s == kFailed) return kNotAvailable;
+    if (s == kStopped) return kDone; // the thread got there first
+    stopEvent.Set();
+    {
+        std::lock_guard<std::mutex> lock(deviceLock);
+        if (device) device->Stop();
+    }
+    return CExtPlayer::Stop(reason);
+}
+
+std::uint32_t CExtPlayerDX::Pause() {
+    std::lock_guard<std::recursive_mutex> transport(transportLock);
+    const std::uint32_t s = state.load();
+    if (s == kFailed) return kNotAvailable;
+    if (s == kStopped) return kDone;
+    std::lock_guard<std::mutex> lock(deviceLock);
+    if (s == kPaused) {
+        if (!device || !device->Play()) {
+            state.exchange(kFailed);
+            return kError;
+        }
+        state.store(kPlaying);
+    } else {
+        if (!device || !device->Stop()) {
+            state.exchange(kFailed);
+            return kError;
+        }
+        state.store(kPaused);
+    }
+    return kDone;
+}
+
+std::uint32_t CExtPlayerDX::Reset() {
+    return CExtPlayer::Reset();
+}
+
+std::uint32_t CExtPlayerDX::SetVolume(std::uint32_t v) {
+    CExtPlayer::SetVolume(v);
+    return SetBalance(balance.load());
+}
+
+std::uint32_t CExtPlayerDX::SetBalance(std::uint32_t b) {
+    CExtPlayer::SetBalance(b);
+    if (state.load() == kFailed) return kDone;
+    const int vol = static_cast<int>(volume.load());
+    const int bal = static_cast<int>(balance.load());
+    gainL = static_cast<float>(vol * (50 - std::max(0, bal - 50))) / 5000.0f;
+    gainR = static_cast<float>(vol * (50 - std::max(0, 50 - bal))) / 5000.0f;
+    return kDone;
+}
+
+std::uint32_t CExtPlayerDX::Fill() {
+    if (stopReason.load() == kEndOfStream || !device) return 2;
+    const std::uint32_t cursor = device->GetCurrentPosition();
+    const std::uint32_t n =
+        cursor > writeOffset ? cursor - writeOffset : bufferBytes - (writeOffset - cursor);
+    void *p1 = nullptr, *p2 = nullptr;
+    std::uint32_t n1 = 0, n2 = 0;
+    device->Lock(writeOffset, n, &p1, &n1, &p2, &n2);
+    const std::uint32_t w1 = Render(static_cast<std::uint8_t*>(p1), n1);
+    const std::uint32_t w2 = Render(static_cast<std::uint8_t*>(p2), n2);
+    // What the source did not fill plays as silence, not as whatever the
+    // buffer held a cycle ago.
+    if (w1 < n1) std::memset(static_cast<std::uint8_t*>(p1) + w1, silenceByte, n1 - w1);
+    if (w2 < n2) std::memset(static_cast<std::uint8_t*>(p2) + w2, silenceByte, n2 - w2);
+    device->Unlock(p1, n1, p2, n2);
+    const std::uint32_t written = w1 + w2;
+    writeOffset += written;
+    if (writeOffset >= bufferBytes) writeOffset -= bufferBytes;
+    return written < n1 + n2 ? 2 : 0;
+}
+
+std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
+    if (!dst || size == 0) return 0;
+    std::uint32_t written = 0;
+    while (written < size) {
+        if (readFrame < block.valid) {
+            const std::uint32_t k =
+                std::min(block.valid - readFrame, (size - written) / outFrameBytes);
+            // Less than a frame of room left: only a buffer that is not a
+            // whole number of frames could get here; never loop on it.
+            if (k == 0) return written;
+            SD2MME(&block, readFrame, k, dst + written, &renderFormat);
+            written += k * outFrameBytes;
+            readFrame += k;
+        }
+        if (written == size) return written;
+        {
+            std::lock_guard<std::mutex> lock(sourceLock);
+            PrepareBlock();
+            readFrame = 0;
+            if (PullBlock() == 0) return written;
+        }
+        ProcessBlock(gainL.load(), gainR.load(), runSurround);
+    }
+    return written;
+}
+
+void CExtPlayerDX::NotificationThread() {
+    std::vector<platform::Event*> handles;
+    for (auto& s : notifications)
+        handles.push_back(s.event.get());
+    handles.push_back(&stopEvent);
+    const int stopIndex = static_cast<int>(handles.size()) - 1;
+    int mark = -1;
+    for (;;) {
+        const int i = platform::WaitForAny(handles);
+        if (i < 0 || i == stopIndex) break;
+        if (i == mark) {
+            Stop(kEndOfStream);
+            CountNotification();
+            break;
+        }
+        if (Fill() != 0 && mark < 0) mark = i;
+        handles[i]->ResetEvent();
+        CountNotification();
+    }
+    doneEvent.Set();
+}

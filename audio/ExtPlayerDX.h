@@ -1,0 +1,111 @@
+// The player the host creates: CExtPlayer playing through the looping
+// output device (platform/audio).
+//
+// The device buffer is divided into segments with a notification at the
+// last byte of each. A notification thread, one per playback run, waits for
+// them and refills the part of the buffer the play cursor has left: it pulls
+// blocks from the stream callback, runs the block chain and converts the
+// result to PCM straight into the locked buffer memory. When the source runs
+// dry the thread remembers the segment it was refilling (the end-of-stream
+// mark); when that segment is notified again, one buffer cycle later and so
+// after everything delivered has been played, the player stops with reason
+// 2 and the source gets its end-of-stream call.
+//
+// Threads: Play, Stop, Pause, Reset and the setters run on the window
+// thread; Fill, Render, the callback and the block chain on the
+// notification thread. Stop on request waits for the thread to end, so no
+// refill runs once the device is released; so does destruction.
+#pragma once
+
+#include "audio/ExtPlayer.h"
+#include "platform/Event.h"
+#include "platform/audio/OutputDevice.h"
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+class CExtPlayerDX : public CExtPlayer {
+public:
+    // Makes the output device for one playback run, or null with a reason.
+    using DeviceFactory =
+        std::function<std::unique_ptr<platform::audio::OutputDevice>(std::string* error)>;
+
+    // Without a factory the device is the configured one (DeviceSelection.h).
+    explicit CExtPlayerDX(DeviceFactory factory = {});
+    // Stops a running playback (waiting for its thread) before going away.
+    ~CExtPlayerDX() override;
+
+    std::uint32_t Play() override;
+    std::uint32_t Stop(std::uint32_t reason) override;
+    std::uint32_t Pause() override;
+    std::uint32_t Reset() override;
+    std::uint32_t SetVolume(std::uint32_t volume) override;
+    std::uint32_t SetBalance(std::uint32_t balance) override;
+    std::uint32_t OpenDevice() override;
+    std::uint32_t CloseDevice() override;
+
+    float GetGainL() const { return gainL.load(); }
+    float GetGainR() const { return gainR.load(); }
+    // The device buffer of the current run, in bytes (0 when closed).
+    std::uint32_t GetDeviceBufferBytes() const { return bufferBytes; }
+    // Why the last device open failed, for the status line.
+    std::string GetDeviceError() const;
+
+    // For tests driving a manual-clock device: waits until the notification
+    // thread has handled count notifications since the run started (each
+    // segment notification, and the final one that stops at the mark).
+    // False when timeoutMs passes first.
+    bool WaitForNotificationsHandled(std::uint64_t count, int timeoutMs = 10000);
+    std::uint64_t NotificationsHandled() const;
+
+protected:
+    // Refills the free part of the device buffer: 0, or 2 when the source ran
+    // dry (or had already run dry).
+    std::uint32_t Fill();
+    // Produces up to size bytes of PCM at dst; returns the bytes written.
+    std::uint32_t Render(std::uint8_t* dst, std::uint32_t size);
+
+private:
+    struct Segment {
+        std::uint32_t offset = 0;
+        std::unique_ptr<platform::Event> event;
+    };
+
+    void NotificationThread();
+    // Signals the thread to end and joins it, unless called from it.
+    void EndThread();
+    bool OnNotificationThread() const;
+    void CountNotification();
+
+    std::atomic<float> gainL{1.0f};
+    std::atomic<float> gainR{1.0f};
+    std::uint32_t bufferBytes = 0;
+    std::unique_ptr<platform::audio::OutputDevice> device;
+    DeviceFactory deviceFactory;
+    platform::Event stopEvent{platform::Event::Reset::Manual};
+    platform::Event doneEvent{platform::Event::Reset::Manual};
+    std::uint32_t readFrame = 0;
+    std::uint32_t writeOffset = 0;
+    std::vector<Segment> notifications;
+
+    // The output layout of the current run, fixed when the device opens:
+    // with surround, outChannels 16-bit channels from the processor.
+    bool runSurround = false;
+    std::uint16_t outChannels = 0;
+    std::uint32_t outFrameBytes = 0;
+    WAVEFORMATEX renderFormat{};
+    std::uint8_t silenceByte = 0;
+
+    std::thread thread;
+    // Serialises the transport operations of the window thread with the
+    // thread's own end-of-stream stop. Never held while waiting for the
+    // thread, so the thread can always take it.
+    std::recursive_mutex transportLock;
+    mutable std::mutex handledLock;
+    std::condition_variable handledChanged;
+    std::uint64_t handled = 0;
+    std::string deviceError;
+};
