@@ -1,7 +1,11 @@
-// Four-lane vectors for the FFT: SSE2 where the target has it (every x86-64),
-// plain arrays elsewhere. Only the operations the FFT needs; every load and
-// store is unaligned because callers' arrays carry no alignment promise.
+// Eight-lane vectors for the FFT kernels, baseline instruction set: SSE2
+// where the target has it (every x86-64), plain arrays elsewhere. Each
+// "ops" type gathers what the kernels need; nsp_fft_avx2.cpp has the same
+// for AVX2. Loads and stores are unaligned because callers' arrays carry no
+// alignment promise.
 #pragma once
+
+#include <cstddef>
 
 #if !defined(SONVARA_DSP_NO_SIMD) &&                                                               \
     (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
@@ -11,162 +15,221 @@
 
 namespace sonvara::dsp::simd {
 
-// Portable lanes, also the reference for what each operation does.
-template <typename T> struct Lanes { T v[4]; };
+// Portable lanes; also the reference for what each operation does.
+template <typename T> struct Lanes8 { T v[8]; };
+template <typename T> inline Lanes8<T> operator+(Lanes8<T> a, Lanes8<T> b) {
+    for (int i = 0; i < 8; ++i)
+        a.v[i] += b.v[i];
+    return a;
+}
+template <typename T> inline Lanes8<T> operator-(Lanes8<T> a, Lanes8<T> b) {
+    for (int i = 0; i < 8; ++i)
+        a.v[i] -= b.v[i];
+    return a;
+}
+template <typename T> inline Lanes8<T> operator*(Lanes8<T> a, Lanes8<T> b) {
+    for (int i = 0; i < 8; ++i)
+        a.v[i] *= b.v[i];
+    return a;
+}
 
-template <typename T> inline Lanes<T> operator+(Lanes<T> a, Lanes<T> b) {
-    return {{a.v[0] + b.v[0], a.v[1] + b.v[1], a.v[2] + b.v[2], a.v[3] + b.v[3]}};
-}
-template <typename T> inline Lanes<T> operator-(Lanes<T> a, Lanes<T> b) {
-    return {{a.v[0] - b.v[0], a.v[1] - b.v[1], a.v[2] - b.v[2], a.v[3] - b.v[3]}};
-}
-template <typename T> inline Lanes<T> operator*(Lanes<T> a, Lanes<T> b) {
-    return {{a.v[0] * b.v[0], a.v[1] * b.v[1], a.v[2] * b.v[2], a.v[3] * b.v[3]}};
-}
-template <typename T> inline Lanes<T> LoadLanes(const T* p) {
-    return {{p[0], p[1], p[2], p[3]}};
-}
-template <typename T> inline void Store(T* p, Lanes<T> a) {
-    p[0] = a.v[0], p[1] = a.v[1], p[2] = a.v[2], p[3] = a.v[3];
-}
-template <typename T> inline Lanes<T> SetLanes(T x) {
-    return {{x, x, x, x}};
-}
-// [a3 a2 a1 a0]
-template <typename T> inline Lanes<T> Reverse(Lanes<T> a) {
-    return {{a.v[3], a.v[2], a.v[1], a.v[0]}};
-}
-// [p1 p2 p3 q0]: four consecutive lanes starting one into p.
-template <typename T> inline Lanes<T> ShiftIn(Lanes<T> p, Lanes<T> q) {
-    return {{p.v[1], p.v[2], p.v[3], q.v[0]}};
-}
-template <typename T> inline void Transpose(Lanes<T>& a, Lanes<T>& b, Lanes<T>& c, Lanes<T>& d) {
-    const Lanes<T> r0{{a.v[0], b.v[0], c.v[0], d.v[0]}};
-    const Lanes<T> r1{{a.v[1], b.v[1], c.v[1], d.v[1]}};
-    const Lanes<T> r2{{a.v[2], b.v[2], c.v[2], d.v[2]}};
-    const Lanes<T> r3{{a.v[3], b.v[3], c.v[3], d.v[3]}};
-    a = r0, b = r1, c = r2, d = r3;
-}
-// Four interleaved complex values (re, im, re, im ...) into lanes and back.
-template <typename T> inline void LoadComplex(const T* p, Lanes<T>& re, Lanes<T>& im) {
-    re = {{p[0], p[2], p[4], p[6]}};
-    im = {{p[1], p[3], p[5], p[7]}};
-}
-template <typename T> inline void StoreComplex(T* p, Lanes<T> re, Lanes<T> im) {
-    for (int i = 0; i < 4; ++i)
-        p[2 * i] = re.v[i], p[2 * i + 1] = im.v[i];
-}
+template <typename Elem> struct GenericOps {
+    using T = Elem;
+    using V = Lanes8<T>;
+    static V Load(const T* p) {
+        V r;
+        for (int i = 0; i < 8; ++i)
+            r.v[i] = p[i];
+        return r;
+    }
+    static void Store(T* p, V a) {
+        for (int i = 0; i < 8; ++i)
+            p[i] = a.v[i];
+    }
+    static V Set(T x) {
+        V r;
+        for (int i = 0; i < 8; ++i)
+            r.v[i] = x;
+        return r;
+    }
+    static V MulAdd(V a, V b, V c) { return a * b + c; } // a*b + c
+    static V MulSub(V a, V b, V c) { return a * b - c; } // a*b - c
+    // [a7 a6 ... a0]
+    static V Reverse(V a) {
+        V r;
+        for (int i = 0; i < 8; ++i)
+            r.v[i] = a.v[7 - i];
+        return r;
+    }
+    // [p1 p2 ... p7 q0]: eight consecutive lanes starting one into p.
+    static V ShiftIn(V p, V q) {
+        V r;
+        for (int i = 0; i < 7; ++i)
+            r.v[i] = p.v[i + 1];
+        r.v[7] = q.v[0];
+        return r;
+    }
+    // Rows become columns.
+    static void Transpose(V* rows) {
+        V t[8];
+        for (int i = 0; i < 8; ++i)
+            for (int j = 0; j < 8; ++j)
+                t[i].v[j] = rows[j].v[i];
+        for (int i = 0; i < 8; ++i)
+            rows[i] = t[i];
+    }
+    // Eight interleaved complex values (re, im, re, im ...) into lanes and back.
+    static void LoadComplex(const T* p, V& re, V& im) {
+        for (int i = 0; i < 8; ++i)
+            re.v[i] = p[2 * i], im.v[i] = p[2 * i + 1];
+    }
+    static void StoreComplex(T* p, V re, V im) {
+        for (int i = 0; i < 8; ++i)
+            p[2 * i] = re.v[i], p[2 * i + 1] = im.v[i];
+    }
+};
 
 #if defined(SONVARA_DSP_SSE2)
 
-struct F4 {
-    __m128 v;
+struct F8 {
+    __m128 lo, hi;
 };
-inline F4 operator+(F4 a, F4 b) {
-    return {_mm_add_ps(a.v, b.v)};
+inline F8 operator+(F8 a, F8 b) {
+    return {_mm_add_ps(a.lo, b.lo), _mm_add_ps(a.hi, b.hi)};
 }
-inline F4 operator-(F4 a, F4 b) {
-    return {_mm_sub_ps(a.v, b.v)};
+inline F8 operator-(F8 a, F8 b) {
+    return {_mm_sub_ps(a.lo, b.lo), _mm_sub_ps(a.hi, b.hi)};
 }
-inline F4 operator*(F4 a, F4 b) {
-    return {_mm_mul_ps(a.v, b.v)};
-}
-inline F4 Load(const float* p) {
-    return {_mm_loadu_ps(p)};
-}
-inline void Store(float* p, F4 a) {
-    _mm_storeu_ps(p, a.v);
-}
-inline F4 Set(float x) {
-    return {_mm_set1_ps(x)};
-}
-inline F4 Reverse(F4 a) {
-    return {_mm_shuffle_ps(a.v, a.v, _MM_SHUFFLE(0, 1, 2, 3))};
-}
-inline F4 ShiftIn(F4 p, F4 q) {
-    const __m128 t = _mm_move_ss(p.v, q.v); // [q0 p1 p2 p3]
-    return {_mm_shuffle_ps(t, t, _MM_SHUFFLE(0, 3, 2, 1))};
-}
-inline void Transpose(F4& a, F4& b, F4& c, F4& d) {
-    _MM_TRANSPOSE4_PS(a.v, b.v, c.v, d.v);
-}
-inline void LoadComplex(const float* p, F4& re, F4& im) {
-    const __m128 lo = _mm_loadu_ps(p), hi = _mm_loadu_ps(p + 4);
-    re.v = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
-    im.v = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
-}
-inline void StoreComplex(float* p, F4 re, F4 im) {
-    _mm_storeu_ps(p, _mm_unpacklo_ps(re.v, im.v));
-    _mm_storeu_ps(p + 4, _mm_unpackhi_ps(re.v, im.v));
+inline F8 operator*(F8 a, F8 b) {
+    return {_mm_mul_ps(a.lo, b.lo), _mm_mul_ps(a.hi, b.hi)};
 }
 
-struct D4 {
-    __m128d lo, hi;
+struct SseFloatOps {
+    using T = float;
+    using V = F8;
+    static V Load(const float* p) { return {_mm_loadu_ps(p), _mm_loadu_ps(p + 4)}; }
+    static void Store(float* p, V a) { _mm_storeu_ps(p, a.lo), _mm_storeu_ps(p + 4, a.hi); }
+    static V Set(float x) { return {_mm_set1_ps(x), _mm_set1_ps(x)}; }
+    static V MulAdd(V a, V b, V c) { return a * b + c; }
+    static V MulSub(V a, V b, V c) { return a * b - c; }
+    static __m128 Reverse4(__m128 a) { return _mm_shuffle_ps(a, a, _MM_SHUFFLE(0, 1, 2, 3)); }
+    static V Reverse(V a) { return {Reverse4(a.hi), Reverse4(a.lo)}; }
+    static __m128 ShiftIn4(__m128 p, __m128 q) {
+        const __m128 t = _mm_move_ss(p, q); // [q0 p1 p2 p3]
+        return _mm_shuffle_ps(t, t, _MM_SHUFFLE(0, 3, 2, 1));
+    }
+    static V ShiftIn(V p, V q) { return {ShiftIn4(p.lo, p.hi), ShiftIn4(p.hi, q.lo)}; }
+    // Four 4x4 transposes, the off-diagonal quarters swapped.
+    static void Transpose(V* r) {
+        _MM_TRANSPOSE4_PS(r[0].lo, r[1].lo, r[2].lo, r[3].lo);
+        _MM_TRANSPOSE4_PS(r[0].hi, r[1].hi, r[2].hi, r[3].hi);
+        _MM_TRANSPOSE4_PS(r[4].lo, r[5].lo, r[6].lo, r[7].lo);
+        _MM_TRANSPOSE4_PS(r[4].hi, r[5].hi, r[6].hi, r[7].hi);
+        for (int i = 0; i < 4; ++i) {
+            const __m128 t = r[i].hi;
+            r[i].hi = r[4 + i].lo;
+            r[4 + i].lo = t;
+        }
+    }
+    static void LoadComplex4(const float* p, __m128& re, __m128& im) {
+        const __m128 a = _mm_loadu_ps(p), b = _mm_loadu_ps(p + 4);
+        re = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+        im = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+    }
+    static void LoadComplex(const float* p, V& re, V& im) {
+        LoadComplex4(p, re.lo, im.lo);
+        LoadComplex4(p + 8, re.hi, im.hi);
+    }
+    static void StoreComplex(float* p, V re, V im) {
+        _mm_storeu_ps(p, _mm_unpacklo_ps(re.lo, im.lo));
+        _mm_storeu_ps(p + 4, _mm_unpackhi_ps(re.lo, im.lo));
+        _mm_storeu_ps(p + 8, _mm_unpacklo_ps(re.hi, im.hi));
+        _mm_storeu_ps(p + 12, _mm_unpackhi_ps(re.hi, im.hi));
+    }
 };
-inline D4 operator+(D4 a, D4 b) {
-    return {_mm_add_pd(a.lo, b.lo), _mm_add_pd(a.hi, b.hi)};
+
+struct D8 {
+    __m128d v[4];
+};
+inline D8 operator+(D8 a, D8 b) {
+    for (int i = 0; i < 4; ++i)
+        a.v[i] = _mm_add_pd(a.v[i], b.v[i]);
+    return a;
 }
-inline D4 operator-(D4 a, D4 b) {
-    return {_mm_sub_pd(a.lo, b.lo), _mm_sub_pd(a.hi, b.hi)};
+inline D8 operator-(D8 a, D8 b) {
+    for (int i = 0; i < 4; ++i)
+        a.v[i] = _mm_sub_pd(a.v[i], b.v[i]);
+    return a;
 }
-inline D4 operator*(D4 a, D4 b) {
-    return {_mm_mul_pd(a.lo, b.lo), _mm_mul_pd(a.hi, b.hi)};
-}
-inline D4 Load(const double* p) {
-    return {_mm_loadu_pd(p), _mm_loadu_pd(p + 2)};
-}
-inline void Store(double* p, D4 a) {
-    _mm_storeu_pd(p, a.lo), _mm_storeu_pd(p + 2, a.hi);
-}
-inline D4 Set(double x) {
-    return {_mm_set1_pd(x), _mm_set1_pd(x)};
-}
-inline D4 Reverse(D4 a) {
-    return {_mm_shuffle_pd(a.hi, a.hi, 1), _mm_shuffle_pd(a.lo, a.lo, 1)};
-}
-inline D4 ShiftIn(D4 p, D4 q) {
-    return {_mm_shuffle_pd(p.lo, p.hi, 1), _mm_shuffle_pd(p.hi, q.lo, 1)};
-}
-inline void Transpose(D4& a, D4& b, D4& c, D4& d) {
-    const D4 r0{_mm_unpacklo_pd(a.lo, b.lo), _mm_unpacklo_pd(c.lo, d.lo)};
-    const D4 r1{_mm_unpackhi_pd(a.lo, b.lo), _mm_unpackhi_pd(c.lo, d.lo)};
-    const D4 r2{_mm_unpacklo_pd(a.hi, b.hi), _mm_unpacklo_pd(c.hi, d.hi)};
-    const D4 r3{_mm_unpackhi_pd(a.hi, b.hi), _mm_unpackhi_pd(c.hi, d.hi)};
-    a = r0, b = r1, c = r2, d = r3;
-}
-inline void LoadComplex(const double* p, D4& re, D4& im) {
-    const __m128d c0 = _mm_loadu_pd(p), c1 = _mm_loadu_pd(p + 2);
-    const __m128d c2 = _mm_loadu_pd(p + 4), c3 = _mm_loadu_pd(p + 6);
-    re = {_mm_unpacklo_pd(c0, c1), _mm_unpacklo_pd(c2, c3)};
-    im = {_mm_unpackhi_pd(c0, c1), _mm_unpackhi_pd(c2, c3)};
-}
-inline void StoreComplex(double* p, D4 re, D4 im) {
-    _mm_storeu_pd(p, _mm_unpacklo_pd(re.lo, im.lo));
-    _mm_storeu_pd(p + 2, _mm_unpackhi_pd(re.lo, im.lo));
-    _mm_storeu_pd(p + 4, _mm_unpacklo_pd(re.hi, im.hi));
-    _mm_storeu_pd(p + 6, _mm_unpackhi_pd(re.hi, im.hi));
+inline D8 operator*(D8 a, D8 b) {
+    for (int i = 0; i < 4; ++i)
+        a.v[i] = _mm_mul_pd(a.v[i], b.v[i]);
+    return a;
 }
 
-template <typename T> struct VecOf;
-template <> struct VecOf<float> { using type = F4; };
-template <> struct VecOf<double> { using type = D4; };
+struct SseDoubleOps {
+    using T = double;
+    using V = D8;
+    static V Load(const double* p) {
+        return {{_mm_loadu_pd(p), _mm_loadu_pd(p + 2), _mm_loadu_pd(p + 4), _mm_loadu_pd(p + 6)}};
+    }
+    static void Store(double* p, V a) {
+        for (int i = 0; i < 4; ++i)
+            _mm_storeu_pd(p + 2 * i, a.v[i]);
+    }
+    static V Set(double x) {
+        const __m128d s = _mm_set1_pd(x);
+        return {{s, s, s, s}};
+    }
+    static V MulAdd(V a, V b, V c) { return a * b + c; }
+    static V MulSub(V a, V b, V c) { return a * b - c; }
+    static V Reverse(V a) {
+        V r;
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = _mm_shuffle_pd(a.v[3 - i], a.v[3 - i], 1);
+        return r;
+    }
+    static V ShiftIn(V p, V q) {
+        V r;
+        for (int i = 0; i < 3; ++i)
+            r.v[i] = _mm_shuffle_pd(p.v[i], p.v[i + 1], 1);
+        r.v[3] = _mm_shuffle_pd(p.v[3], q.v[0], 1);
+        return r;
+    }
+    // Element (i, 2a+e) sits in rows[i].v[a], lane e.
+    static void Transpose(V* rows) {
+        V t[8];
+        for (int a = 0; a < 4; ++a) {
+            for (int j = 0; j < 4; ++j) {
+                t[2 * a].v[j] = _mm_unpacklo_pd(rows[2 * j].v[a], rows[2 * j + 1].v[a]);
+                t[2 * a + 1].v[j] = _mm_unpackhi_pd(rows[2 * j].v[a], rows[2 * j + 1].v[a]);
+            }
+        }
+        for (int i = 0; i < 8; ++i)
+            rows[i] = t[i];
+    }
+    static void LoadComplex(const double* p, V& re, V& im) {
+        for (int i = 0; i < 4; ++i) {
+            const __m128d a = _mm_loadu_pd(p + 4 * i), b = _mm_loadu_pd(p + 4 * i + 2);
+            re.v[i] = _mm_unpacklo_pd(a, b);
+            im.v[i] = _mm_unpackhi_pd(a, b);
+        }
+    }
+    static void StoreComplex(double* p, V re, V im) {
+        for (int i = 0; i < 4; ++i) {
+            _mm_storeu_pd(p + 4 * i, _mm_unpacklo_pd(re.v[i], im.v[i]));
+            _mm_storeu_pd(p + 4 * i + 2, _mm_unpackhi_pd(re.v[i], im.v[i]));
+        }
+    }
+};
+
+template <typename T> struct BaselineOpsOf;
+template <> struct BaselineOpsOf<float> { using type = SseFloatOps; };
+template <> struct BaselineOpsOf<double> { using type = SseDoubleOps; };
 
 #else
 
-inline Lanes<float> Load(const float* p) {
-    return LoadLanes(p);
-}
-inline Lanes<double> Load(const double* p) {
-    return LoadLanes(p);
-}
-inline Lanes<float> Set(float x) {
-    return SetLanes(x);
-}
-inline Lanes<double> Set(double x) {
-    return SetLanes(x);
-}
-
-template <typename T> struct VecOf { using type = Lanes<T>; };
+template <typename T> struct BaselineOpsOf { using type = GenericOps<T>; };
 
 #endif
 

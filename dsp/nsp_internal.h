@@ -29,4 +29,9 @@ void FreeAligned(void* p) noexcept;
 void FailNextTableAllocations(int count) noexcept;
 int CachedTableCount() noexcept;
 
+// Lets the FFTs use the AVX2 kernels when the processor has them (the
+// default) or keeps them on the baseline ones, so that tests can run both on
+// one machine. Returns whether the AVX2 kernels are now in use.
+bool AllowWideKernels(bool allow) noexcept;
+
 } // namespace sonvara::dsp
