@@ -1,8 +1,8 @@
 #include "audio/EqualizerController.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/Profile.h"
 
-#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -15,12 +15,6 @@ std::string BandKey(int band) {
 }
 
 constexpr const char* kTurnKey = "EqualizerTurn";
-
-// Switch texts are "On" / "Off"; any spelling of "on" counts as on.
-bool IsOnText(const char* text) {
-    return std::tolower(static_cast<unsigned char>(text[0])) == 'o' &&
-           std::tolower(static_cast<unsigned char>(text[1])) == 'n' && text[2] == '\0';
-}
 
 } // namespace
 
@@ -44,7 +38,7 @@ void CEqualizerController::LoadEqualizerTurn() {
     char text[16];
     platform::GetPrivateProfileString(kSection, kTurnKey, "Off", text, sizeof text,
                                       configFile.c_str());
-    eqTurn = IsOnText(text);
+    eqTurn = platform::EqualNoCase(text, "On");
     if (controls) controls->SetTurnChecked(eqTurn);
 }
 
