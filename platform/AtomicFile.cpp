@@ -33,14 +33,47 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+// A settings file may be a symbolic link to a file kept elsewhere; replace
+// the file it points at, not the link itself.
+std::string ResolveLinks(const std::string& path) {
+    std::string target = path;
+    for (int hops = 0; hops < 16; ++hops) {
+        char buf[4096];
+        ssize_t n = ::readlink(target.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) break;
+        std::string link(buf, static_cast<std::size_t>(n));
+        if (link.front() == '/') {
+            target = link;
+        } else {
+            std::size_t slash = target.find_last_of('/');
+            target =
+                (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
+        }
+    }
+    return target;
+}
+
+// Makes the rename itself durable.
+void SyncFolder(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
 } // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string* error) {
-    if (path.empty()) {
+bool WriteFileAtomically(const std::string& linkPath, std::string_view contents,
+                         std::string* error) {
+    if (linkPath.empty()) {
         errno = EINVAL;
         SetError(error, "empty file name");
         return false;
     }
+    const std::string path = ResolveLinks(linkPath);
     std::string tmp = path + ".tmpXXXXXX";
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) {
@@ -72,7 +105,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents, std
         }
         if (!ok) SetError(error, "cannot replace " + path);
     }
-    if (!ok) ::unlink(tmp.c_str());
+    if (!ok)
+        ::unlink(tmp.c_str());
+    else
+        SyncFolder(path);
     return ok;
 }
 

@@ -74,3 +74,22 @@ TEST(Paths, JoinPathAvoidsDoubleSeparators) {
 }
 
 } // namespace
+
+namespace {
+
+// A config.ini kept elsewhere through a symbolic link must stay a link: the
+// file it points at is what gets replaced.
+TEST(AtomicFile, ReplacesTheTargetOfASymbolicLink) {
+    testsupport::TempDir dir;
+    const std::string real = dir.file("real.ini");
+    const std::string link = dir.file("config.ini");
+    ASSERT_TRUE(platform::WriteFileAtomically(real, "old"));
+    std::filesystem::create_symlink("real.ini", link);
+    ASSERT_TRUE(platform::WriteFileAtomically(link, "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    std::string contents;
+    ASSERT_TRUE(platform::ReadWholeFile(real, contents));
+    EXPECT_EQ(contents, "new");
+}
+
+} // namespace
