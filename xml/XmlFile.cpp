@@ -17,6 +17,7 @@
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlversion.h>
 
 namespace {
 
@@ -50,7 +51,14 @@ xmlParserInputPtr RefuseExternalEntity(const char* url, const char*, xmlParserCt
     return nullptr;
 }
 
-void KeepError(void*, xmlErrorPtr error) {
+// libxml2 2.12 made the error record const in the handler's signature.
+#if LIBXML_VERSION >= 21200
+using ErrorRecord = const xmlError*;
+#else
+using ErrorRecord = xmlError*;
+#endif
+
+void KeepError(void*, ErrorRecord error) {
     if (!t_load || !error) return;
     // A reference to an entity the file does not declare (possible when it
     // names an external DTD, which we never read) is only a warning to
