@@ -177,6 +177,17 @@ TEST_F(FxCli, ConvertsBetweenFileTypesKeepingRateAndChannels) {
     ExpectDelayed(written, result, 0, 1.0f, 1.0f / 32768);
 }
 
+// An empty input is a valid file, not an error, and gives a valid empty file.
+TEST_F(FxCli, EmptyInputGivesAnEmptyOutput) {
+    WriteAudio(in, Audio{2, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, {}});
+    RunResult r = Run({in, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Audio result = ReadAudio(out);
+    EXPECT_EQ(result.channels, 2);
+    EXPECT_EQ(result.rate, 22050);
+    EXPECT_EQ(result.frames(), 0u);
+}
+
 TEST_F(FxCli, PresetsRoundTripThroughXmlAndIni) {
     WriteAudio(in, MakeSignal(1, 44100, 2000, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
     Audio signal = ReadAudio(in);
@@ -196,6 +207,12 @@ TEST_F(FxCli, PresetsRoundTripThroughXmlAndIni) {
         Run({"--preset-ini", ini, "--section", "Quiet", "--set", "Gain=50", in, out});
     ASSERT_EQ(fromIni.exitCode, 0) << fromIni.err;
     ExpectDelayed(signal, ReadAudio(out), 7, 0.5f, 0.0f);
+
+    // The plug-in would report success for a preset it could not write.
+    RunResult unwritable = Run({"--save-preset-xml", dir.file("missing/p.xml")});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_NE(unwritable.err.find("cannot write the preset file"), std::string::npos)
+        << unwritable.err;
 
     // A misspelt section would silently give the defaults; it is an error.
     RunResult missing = Run({"--preset-ini", ini, "--section", "Loud", in, dir.file("x.wav")});
@@ -225,6 +242,8 @@ TEST_F(FxCli, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
         {{in, out, "extra.wav"}, "too many file names"},
         {{"--preset-ini", "p.ini", in, out}, "--preset-ini needs --section"},
         {{in, dir.file("out.xyz")}, "cannot tell the file type"},
+        {{"--save-preset-xml", "p.xml", "--save-section", "my preset"},
+         "cannot name an XML element"},
     };
     for (const Case& c : cases) {
         RunResult r = Run(c.args);

@@ -105,7 +105,13 @@ int OutputFormatFor(const std::string& path, int inputFormat, int channels) {
     if (const ExtensionAlias* a = FindAlias(ext); a && a->subtype) {
         return Usable(major | a->subtype, channels) ? major | a->subtype : 0;
     }
-    const int candidates[] = {inputFormat & SF_FORMAT_SUBMASK,
+    // Input finer than 16 bits keeps 24 where its own format does not fit
+    // (float into FLAC, say).
+    const int input = inputFormat & SF_FORMAT_SUBMASK;
+    const bool fine = input == SF_FORMAT_PCM_24 || input == SF_FORMAT_PCM_32 ||
+                      input == SF_FORMAT_FLOAT || input == SF_FORMAT_DOUBLE;
+    const int candidates[] = {input,
+                              fine ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16,
                               SF_FORMAT_PCM_16,
                               SF_FORMAT_PCM_24,
                               SF_FORMAT_FLOAT,

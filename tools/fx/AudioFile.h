@@ -46,8 +46,8 @@ private:
 
 // The libsndfile format word for a file name's extension (0 when unknown),
 // picking the sample format: the input's when the type can hold it, else
-// the first usable one of 16-bit PCM, 24-bit PCM, float and the compressed
-// formats.
+// 24-bit PCM for finer input and 16-bit for the rest, else the first usable
+// one of float and the compressed formats.
 int OutputFormatFor(const std::string& path, int inputFormat, int channels);
 // The major type for a file name's extension, 0 when unknown.
 int MajorFormatFor(const std::string& path);

@@ -43,6 +43,17 @@ constexpr NumericSetting kNumericSettings[] = {
     {"--rate", "Rate", 1, 1000},
 };
 
+// Element names of the XML presets we write: a letter or '_' first, then
+// letters, digits, '_', '-' and '.'.
+bool IsXmlName(const std::string& name) {
+    if (name.empty()) return false;
+    auto first = static_cast<unsigned char>(name[0]);
+    if (!std::isalpha(first) && first != '_') return false;
+    return std::all_of(name.begin(), name.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '_' || c == '-' || c == '.';
+    });
+}
+
 } // namespace
 
 bool ParseTone(const std::string& text, int& index) {
@@ -210,6 +221,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         if (o.section.empty()) return fail("--save-preset-ini needs --save-section NAME");
         o.saveSection = o.section;
     }
+
+    if (!o.saveXml.empty() && !o.saveSection.empty() && !IsXmlName(o.saveSection))
+        return fail("--save-section '" + o.saveSection +
+                    "' cannot name an XML element (use letters, digits, '_', '-', '.')");
 
     if (positional.size() > 2) return fail("too many file names (from '" + positional[2] + "' on)");
     if (positional.size() == 1) return fail("missing OUTPUT file after '" + positional[0] + "'");

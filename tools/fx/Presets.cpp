@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <vector>
 
 namespace fx {
@@ -47,6 +48,29 @@ CXmlNode* FindPath(CXmlNode& root, const std::string& path) {
         start = slash + 1;
     }
     return node;
+}
+
+// Whether path could be written, checked before the plug-in is asked to
+// (it would report success either way).
+bool CanWrite(const std::string& path, std::string& error) {
+    std::error_code ec;
+    std::filesystem::path p(path);
+    std::filesystem::path folder = p.parent_path().empty() ? "." : p.parent_path();
+    if (std::filesystem::is_directory(p, ec)) {
+        error = "cannot write the preset file \"" + path + "\": it is a folder";
+        return false;
+    }
+    if (!std::filesystem::is_directory(folder, ec)) {
+        error =
+            "cannot write the preset file \"" + path + "\": no folder \"" + folder.string() + "\"";
+        return false;
+    }
+    bool exists = std::filesystem::exists(p, ec);
+    if (::access(exists ? path.c_str() : folder.c_str(), W_OK) != 0) {
+        error = "cannot write the preset file \"" + path + "\": permission denied";
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -120,7 +144,8 @@ bool SavePresets(const EffectPlugin& plugin, const PluginInstance& instance,
             return false;
         }
         // The plug-in reports success even when its INI write fails, so the
-        // section is read back to be sure it arrived.
+        // file is checked first and the section read back afterwards.
+        if (!CanWrite(options.saveIni, error)) return false;
         if (!e.SavePreset(options.saveIni.c_str(), options.saveSection.c_str(), nullptr,
                           instance.get()) ||
             !IniSectionExists(options.saveIni, options.saveSection)) {
@@ -135,6 +160,7 @@ bool SavePresets(const EffectPlugin& plugin, const PluginInstance& instance,
             error = "this plug-in cannot store XML presets (it has no export SavePresetXml)";
             return false;
         }
+        if (!CanWrite(options.saveXml, error)) return false;
         CXmlNode preset(options.saveSection.empty() ? "Preset" : options.saveSection);
         if (!e.SavePresetXml(&preset, instance.get())) {
             error = "the plug-in could not hand over its settings for \"" + options.saveXml + "\"";
