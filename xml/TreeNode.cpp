@@ -18,7 +18,9 @@ CTreeNode::~CTreeNode() {
     // cannot exhaust the stack: they go to the front of a list that the
     // outermost destructor on this thread works through. Each node is still
     // destroyed before its children and subtrees go in sibling order, as a
-    // recursive destructor would do it.
+    // recursive destructor would do it. A subclass destructor must not
+    // delete other nodes of the tree being destroyed: they may be waiting
+    // in that list already.
     for (CTreeNode* child = m_firstChild; child; child = child->m_nextSibling) {
         child->m_parent = nullptr;
     }

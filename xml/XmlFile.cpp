@@ -5,7 +5,6 @@
 #include "platform/AtomicFile.h"
 #include "xml/XmlText.h"
 
-#include <climits>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -14,7 +13,6 @@
 #include <unordered_set>
 
 #include <libxml/parser.h>
-#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlversion.h>
@@ -181,13 +179,13 @@ bool CopyTree(const xmlNode* element, CXmlNode& root, std::string& error) {
         const int space = CopyNameAndAttributes(item.source, *item.target);
         const bool preserve = space < 0 ? item.preserveSpace : space == 1;
         for (const xmlNode* child = item.source->children; child; child = child->next) {
-            if (child->type == XML_TEXT_NODE && !preserve &&
-                xmlIsBlankNode(const_cast<xmlNode*>(child))) {
+            if (child->type == XML_TEXT_NODE && !preserve && xmlIsBlankNode(child)) {
                 continue;
             }
             CXmlNode* copy = item.target->AddChild(std::string());
             if (child->type != XML_ELEMENT_NODE) continue;
-            // Entities can nest elements deeper than the parser's own limit.
+            // libxml2 limits plain nesting, but each entity expansion starts
+            // its count afresh, so the limit on the whole tree is kept here.
             if (item.depth >= CXmlNode::kMaxDepth) {
                 error = "elements are nested more than " + std::to_string(CXmlNode::kMaxDepth) +
                         " levels deep";
