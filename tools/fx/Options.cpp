@@ -247,48 +247,53 @@ the plug-in is the voice effect Stavo Modulation: it listens for a steady sung
 or spoken tone and, while it lasts, switches the voice between two pitches.
 
 Effect settings (unset ones keep the preset's or the plug-in's default):
-  --speed N          stable blocks before the voice gate opens, 1..1000 (default 3)
+  --speed N          stable blocks before the voice gate opens, 1..1000
+                     (default 3)
   --threshold N      voice level threshold, 0..200 (default 10)
-  --rate N           analysis blocks (1320 frames, 30 ms at 44.1 kHz) per tone
-                     segment, 1..1000 (default 3)
+  --rate N           analysis blocks (1320 frames, 30 ms at 44.1 kHz) per
+                     tone segment, 1..1000 (default 3)
   --law LAW          when to switch tones: drums, periodic, twice or once
                      (default drums)
   --first-tone ST    first tone in semitones, -6..+6 (default +2)
   --second-tone ST   second tone in semitones, -6..+6 (default -2)
   --set KEY=VALUE    any setting by its preset key, for other plug-ins too
-                     (keys of Stavo Modulation: Speed, Threshold, Rate, Drums,
-                     FirstTone, SecondTone; tones there are indexes 0..12, +6..-6)
+                     (Stavo Modulation: Speed, Threshold, Rate, Drums,
+                     FirstTone, SecondTone; there tones are indexes 0..12
+                     for +6..-6 semitones)
 
 Presets (settings options given as well override the preset's values):
-  --preset-ini FILE --section NAME     start from a section of an INI preset file
-  --preset-xml FILE [--section PATH]   start from an XML preset: its document
-                                       element, or the child element at PATH (a/b)
+  --preset-ini FILE --section NAME
+                     start from a section of an INI preset file
+  --preset-xml FILE [--section PATH]
+                     start from an XML preset: its document element, or
+                     the child element at PATH (names joined by '/')
   --save-preset-ini FILE --save-section NAME
-                                       store the resulting settings in an INI section
+                     store the resulting settings in an INI section
   --save-preset-xml FILE [--save-section NAME]
-                                       store them as an XML file (element NAME,
-                                       default "Preset")
+                     store them as an XML file (document element NAME,
+                     default "Preset")
   With a --save option the files may be left out: the preset is only stored.
 
 Processing:
-  --plugin PATH      effect plug-in library (default: Effects/StavoModulation.so
-                     beside this program)
+  --plugin PATH      effect plug-in library (default:
+                     Effects/StavoModulation.so beside this program)
   --block FRAMES     frames per processing call, 1..65536 (default 1024)
   --progress         always show the progress bar on standard error
-  --no-progress      never show it (default: shown on a terminal for inputs
-                     longer than 10 seconds)
+  --no-progress      never show it (default: shown on a terminal for
+                     inputs longer than 10 seconds)
   -q, --quiet        no progress bar and no summary line
   --info             show the plug-in's name and vendor and exit
   -h, --help         show this text and exit
   --version          show the version and exit
 
-INPUT is any file libsndfile reads (WAV, AIFF, FLAC, Ogg Vorbis, Opus, MP3, ...).
-The type of OUTPUT follows its extension; it keeps the input's sample rate and
-channel count and, where the type allows, its sample format. OUTPUT is written
-to a temporary file and put in place only when processing succeeds, so a failed
-or interrupted run never leaves a half-written file.
+INPUT is any file libsndfile reads (WAV, AIFF, FLAC, Ogg Vorbis, Opus,
+MP3, ...). The type of OUTPUT follows its extension; it keeps the input's
+sample rate and channel count and, where the type allows, its sample format.
+OUTPUT is written to a temporary file and put in place only when processing
+succeeds, so a failed or interrupted run never leaves a half-written file.
 
-Exit status: 0 done, 1 failed (file or plug-in), 2 bad arguments, 130 interrupted.
+Exit status: 0 done, 1 failed (file or plug-in), 2 bad arguments,
+130 interrupted.
 
 Example:
   sonvara-fx --law periodic --first-tone +3 --second-tone -3 voice.wav out.flac
