@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 
 namespace {
 
@@ -21,6 +22,58 @@ constexpr double kAnalysisInterval = 0.0232;
 constexpr double kMergeDistance = 0.075;
 constexpr double kReportWeight = 2.0;
 constexpr double kMinBeatSpacing = 0.3;
+
+// The roots of the monic polynomial z^6 + a[1] z^5 + ... + a[6]
+// (Durand-Kerner iteration).
+void Roots(const double* a, std::complex<double>* roots) {
+    for (int i = 0; i < 6; ++i)
+        roots[i] = std::pow(std::complex<double>(0.4, 0.9), i);
+    for (int iteration = 0; iteration < 500; ++iteration) {
+        double moved = 0.0;
+        for (int i = 0; i < 6; ++i) {
+            std::complex<double> value = 1.0;
+            for (int k = 1; k <= 6; ++k)
+                value = value * roots[i] + a[k];
+            std::complex<double> denominator = 1.0;
+            for (int j = 0; j < 6; ++j)
+                if (j != i) denominator *= roots[i] - roots[j];
+            const std::complex<double> step = value / denominator;
+            roots[i] -= step;
+            moved = std::max(moved, std::abs(step));
+        }
+        if (moved < 1e-15) break;
+    }
+}
+
+// The low band's coefficients, rounded to ten digits, put a pair of poles
+// just outside the unit circle (radius 1.0058 near 400 Hz): run as given the
+// filter grows without bound and its output is NaN within seconds. Poles
+// outside the circle are reflected inside (p -> 1 / conj(p)), and b is scaled
+// by 1 / |p| for each, which keeps the magnitude response; a stable filter
+// is left exactly as given.
+void Stabilise(double* b, double* a) {
+    std::complex<double> roots[6];
+    Roots(a, roots);
+    bool changed = false;
+    double gain = 1.0;
+    for (auto& root : roots) {
+        const double radius = std::abs(root);
+        if (radius > 1.0) {
+            root = 1.0 / std::conj(root);
+            gain /= radius;
+            changed = true;
+        }
+    }
+    if (!changed) return;
+    std::complex<double> poly[7] = {1.0};
+    for (const auto& root : roots)
+        for (int k = 6; k > 0; --k)
+            poly[k] -= root * poly[k - 1];
+    for (int k = 1; k < 7; ++k)
+        a[k] = poly[k].real();
+    for (int k = 0; k < 7; ++k)
+        b[k] *= gain;
+}
 
 } // namespace
 
@@ -75,6 +128,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         Band& band = m_bands[k];
         std::copy(kBandB[k], kBandB[k] + 7, band.filter.b);
         std::copy(kBandA[k], kBandA[k] + 7, band.filter.a);
+        Stabilise(band.filter.b, band.filter.a);
         std::fill(band.filter.x, band.filter.x + 7, 0.0);
         std::fill(band.filter.y, band.filter.y + 7, 0.0);
         const auto window = static_cast<std::size_t>(std::floor(R * 0.3 / (k + 1)));

@@ -24,29 +24,35 @@ inline std::vector<float> Sine(double f, double amplitude, std::size_t frames, d
     return HarmonicTone(f, amplitude, 1, frames, rate);
 }
 
-// Magnitude of the Hann-windowed DFT of x at frequency f.
-inline double Magnitude(const float* x, std::size_t n, double f, double rate) {
-    double re = 0.0, im = 0.0;
-    const double w = 2 * M_PI * f / rate;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double hann = 0.5 - 0.5 * std::cos(2 * M_PI * i / (n - 1));
-        re += hann * x[i] * std::cos(w * i);
-        im -= hann * x[i] * std::sin(w * i);
+// Magnitude of the DFT of the (already windowed) w[0..n) at frequency f.
+inline double Magnitude(const std::vector<double>& w, double f, double rate) {
+    const double step = 2 * M_PI * f / rate;
+    const double c = std::cos(step), s = std::sin(step);
+    double pr = 1.0, pi = 0.0, re = 0.0, im = 0.0;
+    for (double v : w) {
+        re += v * pr;
+        im += v * pi;
+        const double t = pr * c - pi * s;
+        pi = pr * s + pi * c;
+        pr = t;
     }
     return std::sqrt(re * re + im * im);
 }
 
-// The frequency of the strongest spectral peak between lo and hi Hz, to a
-// hundredth of a hertz.
+// The frequency of the strongest spectral peak of the Hann-windowed x[0..n)
+// between lo and hi Hz, to a hundredth of a hertz.
 inline double PeakFrequency(const float* x, std::size_t n, double lo, double hi, double rate) {
+    std::vector<double> w(n);
+    for (std::size_t i = 0; i < n; ++i)
+        w[i] = (0.5 - 0.5 * std::cos(2 * M_PI * i / (n - 1))) * x[i];
     double best = lo, bestMag = -1.0;
-    for (double f = lo; f <= hi; f += 1.0) {
-        const double m = Magnitude(x, n, f, rate);
+    for (double f = lo; f <= hi; f += 2.0) {
+        const double m = Magnitude(w, f, rate);
         if (m > bestMag) bestMag = m, best = f;
     }
     const double centre = best;
-    for (double f = centre - 1.0; f <= centre + 1.0; f += 0.01) {
-        const double m = Magnitude(x, n, f, rate);
+    for (double f = centre - 2.0; f <= centre + 2.0; f += 0.02) {
+        const double m = Magnitude(w, f, rate);
         if (m > bestMag) bestMag = m, best = f;
     }
     return best;
