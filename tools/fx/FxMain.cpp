@@ -129,7 +129,8 @@ int RunFx(int argc, char** argv) {
         if (outputFormat == 0)
             return Fail("cannot write \"" + options.output + "\": its file type cannot hold " +
                         std::to_string(reader.Channels()) +
-                        " channels, or this libsndfile cannot write it");
+                        (reader.Channels() == 1 ? " channel" : " channels") +
+                        ", or this libsndfile cannot write it");
     }
 
     // The plug-in outlives every instance and every XML node it touched:

@@ -89,8 +89,8 @@ bool RunStream(const EffectPlugin& plugin, const PluginInstance& instance, Audio
     format.nAvgBytesPerSec = rate * format.nBlockAlign;
     // OpenStream reports success as 0.
     if (channels > 0xFFFF || e.OpenStream(instance.get(), &format) != 0) {
-        error = "the plug-in cannot process " + std::to_string(channels) + " channels at " +
-                std::to_string(rate) + " Hz";
+        error = "the plug-in cannot process " + std::to_string(channels) +
+                (channels == 1 ? " channel" : " channels") + " at " + std::to_string(rate) + " Hz";
         e.CloseStream(instance.get());
         return false;
     }
