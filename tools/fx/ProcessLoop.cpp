@@ -102,7 +102,9 @@ bool RunStream(const EffectPlugin& plugin, const PluginInstance& instance, Audio
             report.interrupted = true;
             break;
         }
-        // Reset every field the plug-in might have left changed.
+        // Reset every field the plug-in might have left changed (a shrunken
+        // list is grown back within its capacity, without allocating).
+        if (buffer.channels.size() != channels) buffer.channels.resize(channels);
         for (std::uint32_t c = 0; c < channels; ++c)
             buffer.channels[c] = planes[c].data();
         buffer.frames = block;
