@@ -258,6 +258,20 @@ TEST_F(FxCli, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(help.out.rfind("Usage: sonvara-fx", 0), 0u);
 }
 
+// Replacing a linked output must update the file it points at, not swap
+// the link for a plain file.
+TEST_F(FxCli, OutputThroughASymbolicLinkReplacesItsTarget) {
+    Audio signal = MakeSignal(1, 44100, 500, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    WriteAudio(in, signal);
+    std::filesystem::create_directory(dir.file("store"));
+    { std::ofstream(dir.file("store/real.wav")) << "old"; }
+    std::filesystem::create_symlink("store/real.wav", out);
+    RunResult r = Run({"-q", in, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(out));
+    ExpectDelayed(signal, ReadAudio(dir.file("store/real.wav")), 0, 1.0f, 0.0f);
+}
+
 // A failed run must leave an existing output exactly as it was.
 TEST_F(FxCli, UnreadableInputKeepsTheOldOutput) {
     { std::ofstream(out) << "previous result"; }

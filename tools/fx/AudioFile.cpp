@@ -208,7 +208,14 @@ bool AudioWriter::Open(const std::string& path, int format, int channels, int ra
         error = "cannot write \"" + path + "\": it is a folder";
         return false;
     }
-    m_tempPath = path + ".tmpXXXXXX";
+    // An output that is a symbolic link keeps being one: the file it points
+    // at is replaced, as the settings files are.
+    m_target = path;
+    if (std::filesystem::is_symlink(path, ec)) {
+        std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec) m_target = resolved.string();
+    }
+    m_tempPath = m_target + ".tmpXXXXXX";
     m_fd = ::mkstemp(m_tempPath.data());
     if (m_fd < 0) {
         error = SystemError("cannot write \"" + path + "\"");
@@ -218,7 +225,7 @@ bool AudioWriter::Open(const std::string& path, int format, int channels, int ra
     // The finished file gets the permissions of the one it replaces, or the
     // usual ones for a new file rather than mkstemp's owner-only 0600.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
+    if (::stat(m_target.c_str(), &st) == 0) {
         ::fchmod(m_fd, st.st_mode & 07777);
     } else {
         mode_t mask = ::umask(0);
@@ -286,12 +293,19 @@ bool AudioWriter::Commit(std::string& error) {
         Abandon();
         return false;
     }
-    if (::rename(m_tempPath.c_str(), m_path.c_str()) != 0) {
+    if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
         error = SystemError("cannot put \"" + m_path + "\" in place");
         Abandon();
         return false;
     }
     m_tempPath.clear();
+    // The rename itself reaches the disk only with its folder.
+    std::filesystem::path folder = std::filesystem::path(m_target).parent_path();
+    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
     return true;
 }
 

@@ -77,7 +77,8 @@ public:
 private:
     SNDFILE* m_file = nullptr;
     int m_fd = -1;
-    std::string m_path;
+    std::string m_path;   // as given, for messages
+    std::string m_target; // the file replaced: m_path, or what its link points at
     std::string m_tempPath;
     int m_channels = 0;
 };
