@@ -1,5 +1,6 @@
 // The plug-in's exported functions: each one a thin, exception-free layer over
 // the core in this folder. Every export accepts null pointers without harm.
+#include "dsp/nsp.h"
 #include "plugin/EffectInstance.h"
 #include "plugin/Presets.h"
 #include "plugin/Stream.h"
@@ -29,6 +30,16 @@ int Create(const stavo::ValueStore& store, EffectInstance** out) noexcept {
         return 1;
     } catch (...) {
         return 0;
+    }
+}
+
+// The kernels keep their FFT tables for the life of the process; the copy of
+// the kernels inside this library must give them back when a host unloads it.
+__attribute__((destructor)) void ReleaseFftTables() {
+    for (int order = 0; order <= 31; ++order) {
+        nspsRealFftNip(nullptr, nullptr, order, NSP_Free);
+        nspsCcsFftNip(nullptr, nullptr, order, NSP_Free);
+        nspdRealFftNip(nullptr, nullptr, order, NSP_Free);
     }
 }
 

@@ -15,6 +15,9 @@ std::uint32_t CPeriodFinder::Prepare(std::uint32_t frames) {
     m_time.assign(n, 0.0f);
     m_spectrum.assign(n / 2 + 1, SCplx{0.0f, 0.0f});
     m_conjugate.assign(n / 2 + 1, SCplx{0.0f, 0.0f});
+    // Tables now, not on the audio thread at the first period search.
+    nspsRealFftNip(nullptr, nullptr, order, NSP_Init);
+    nspsCcsFftNip(nullptr, nullptr, order, NSP_Init);
     return static_cast<std::uint32_t>(n);
 }
 

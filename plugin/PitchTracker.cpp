@@ -11,6 +11,10 @@ void CPitchEstimator::SetSampleRate(std::uint32_t samplesPerSecond) {
     m_windowed.assign(kMaxFrames / 2, 0.0);
     m_spectrum.assign(kMaxFrames / 4 + 1, DCplx{0.0, 0.0});
     m_magnitudes.assign(kMaxFrames / 4 + 1, 0.0);
+    // The kernels build their tables on first use of an order; building them
+    // here keeps that allocation off the audio thread.
+    for (int order = 1; (1 << order) <= kMaxFrames / 2; ++order)
+        nspdRealFftNip(nullptr, nullptr, order, NSP_Init);
 }
 
 float CPitchEstimator::Estimate(const double* x, int n) {
