@@ -97,23 +97,17 @@ std::uint32_t CExtPlayerDX::OpenDevice() {
     renderFormat = out.Format;
     silenceByte = out.Format.wBitsPerSample == 8 ? 0x80 : 0x00;
 
-    auto fail = [&](const std::string& why) {
-        deviceError = why;
-        // CloseDevice takes the device lock itself.
-        return kError;
-    };
     // Whole frames per segment, so every notification and every refill
     // region falls on a frame boundary.
     const std::uint32_t segment =
         outFrameBytes ? (segmentBytes / outFrameBytes) * outFrameBytes : 0;
     bufferBytes = segment * segmentCount;
-    std::uint32_t result = kDone;
+    bool opened = false;
     if (outChannels == 0 || segment == 0) {
-        result = fail("the output format has no whole frame in a segment");
+        deviceError = "the output format has no whole frame in a segment";
     } else if (!device->Open(out.Format, bufferBytes)) {
-        result = fail(device->Error());
+        deviceError = device->Error();
     } else {
-        notifications.clear();
         std::vector<platform::audio::NotificationPosition> positions;
         for (std::uint32_t i = 0; i < segmentCount; ++i) {
             Segment s;
@@ -122,14 +116,15 @@ std::uint32_t CExtPlayerDX::OpenDevice() {
             positions.push_back({s.offset, s.event.get()});
             notifications.push_back(std::move(s));
         }
-        if (!device->SetNotificationPositions(positions)) result = fail(device->Error());
+        opened = device->SetNotificationPositions(positions);
+        if (!opened) deviceError = device->Error();
     }
-    if (result != kDone) {
-        deviceLock.unlock();
-        CloseDevice();
-        deviceLock.lock();
+    if (!opened) {
+        // The player is still stopped and no thread runs yet, so closing
+        // comes down to releasing what was made.
+        ReleaseDevice();
         state.exchange(kFailed);
-        return result;
+        return kError;
     }
     state.exchange(kPlaying);
     return kDone;
@@ -140,11 +135,15 @@ std::uint32_t CExtPlayerDX::CloseDevice() {
     // Whatever state we are in, no thread may touch the device once it goes.
     EndThread();
     std::lock_guard<std::mutex> lock(deviceLock);
+    ReleaseDevice();
+    return kDone;
+}
+
+void CExtPlayerDX::ReleaseDevice() {
     if (device) device->Close();
     notifications.clear();
     device.reset();
     bufferBytes = 0;
-    return kDone;
 }
 
 std::uint32_t CExtPlayerDX::Play() {

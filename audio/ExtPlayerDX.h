@@ -79,6 +79,8 @@ private:
     void EndThread();
     bool OnNotificationThread() const;
     void CountNotification();
+    // Closes and drops the device and the segment events; device lock held.
+    void ReleaseDevice();
 
     std::atomic<float> gainL{1.0f};
     std::atomic<float> gainR{1.0f};
