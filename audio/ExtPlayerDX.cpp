@@ -31,13 +31,14 @@ std::string CExtPlayerDX::GetDeviceError() const {
 }
 
 bool CExtPlayerDX::OnNotificationThread() const {
-    return thread.joinable() && thread.get_id() == std::this_thread::get_id();
+    return notificationThreadId.load() == std::this_thread::get_id();
 }
 
 void CExtPlayerDX::EndThread() {
-    if (!thread.joinable() || OnNotificationThread()) return;
+    if (OnNotificationThread() || !thread.joinable()) return;
     stopEvent.Set();
     thread.join();
+    notificationThreadId = std::thread::id();
 }
 
 void CExtPlayerDX::CountNotification() {
@@ -298,6 +299,7 @@ std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
 }
 
 void CExtPlayerDX::NotificationThread() {
+    notificationThreadId = std::this_thread::get_id();
     std::vector<platform::Event*> handles;
     for (auto& s : notifications)
         handles.push_back(s.event.get());

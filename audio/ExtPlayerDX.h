@@ -102,6 +102,9 @@ private:
     std::uint8_t silenceByte = 0;
 
     std::thread thread;
+    // Set by the thread itself, so it can tell its own end-of-stream Stop
+    // apart from the window thread's even before `thread` is assigned.
+    std::atomic<std::thread::id> notificationThreadId{};
     // Serialises the transport operations of the window thread with the
     // thread's own end-of-stream stop. Never held while waiting for the
     // thread, so the thread can always take it.
