@@ -36,9 +36,6 @@ public:
     double Tempo() const { return m_tempo; }
     double Clock() const { return m_clock; }
     double LastBeat() const { return m_lastBeat; }
-    // The band filters' coefficients in use (b then a, seven each).
-    const double* FilterB(int band) const { return m_bands[band].filter.b; }
-    const double* FilterA(int band) const { return m_bands[band].filter.a; }
 
 protected:
     void DoBlock(const StreamBuffer& buffer) override;

@@ -32,7 +32,8 @@
 //   CloseStream     1
 //
 // Allocation: OpenStream makes all the storage a stream needs (priming
-// included); ProcessStream and the callbacks it makes allocate nothing.
+// included); ProcessStream itself allocates nothing, so it is safe on a
+// real-time thread as long as the host's stream callback is.
 #pragma once
 
 #include "sonvara/StreamBuffer.h"
