@@ -57,7 +57,7 @@ TEST(PlayerOnPortAudio, PlaysACallbacksAudioIntoAlsasDefaultDevice) {
     AlsaConfig alsa("pcm.!default {\n  type file\n  slave.pcm { type null }\n  file \"" + raw +
                     "\"\n  format \"raw\"\n}\n");
     Ramp ramp;
-    ramp.total = 66150; // 1.5 s, more than the 1.25 s buffer
+    ramp.total = 44100; // 1 s: all of it fits the 1.25 s buffer's first cycle
     CExtPlayerDX player;
     ASSERT_EQ(player.SetStreamCallback(&Ramp::Callback, &ramp), 0u);
     const std::uint32_t result = player.Play();
@@ -77,10 +77,9 @@ TEST(PlayerOnPortAudio, PlaysACallbacksAudioIntoAlsasDefaultDevice) {
         ++start;
     // The file plugin's null sink takes audio as fast as it is offered, far
     // faster than real time, so after the first buffer cycle the device may
-    // overtake the refills; only the primed cycle is certain to arrive whole.
-    const std::uint32_t primed = 5 * 44100 / 4;
-    ASSERT_LE(start + primed, frames) << "less than one buffer arrived";
-    for (std::uint32_t i = 0; i < primed; ++i) {
+    // overtake the refills; the stream is sized to arrive within that cycle.
+    ASSERT_LE(start + ramp.total, frames) << "less than the whole stream arrived";
+    for (std::uint32_t i = 0; i < ramp.total; ++i) {
         const int expected = static_cast<int>(i % 30000 + 1);
         ASSERT_EQ(pcm[2 * (start + i)], expected) << "frame " << i;
         ASSERT_EQ(pcm[2 * (start + i) + 1], -expected) << "frame " << i;
