@@ -101,14 +101,14 @@ template <class O> struct Kernel {
         re[7] = er[3] - t3r, im[7] = ei[3] + t3i;
     }
 
-    // Lane l of re/im holds the DFT of the group with input offset r0 + l:
-    // transposed, each row is one group's block.
+    // Lane l of re/im holds the DFT of the group with input offset
+    // r0 + O::kLoadOrder[l]: transposed, each row is one group's block.
     static void DftAndStoreGroups(const FftTables<T>& t, T* w, size_t r0, V* re, V* im) {
         Dft8(re, im);
         O::Transpose(re);
         O::Transpose(im);
         for (size_t l = 0; l < kLanes; ++l) {
-            T* block = w + 2 * kLanes * t.group[r0 + l];
+            T* block = w + 2 * kLanes * t.group[r0 + O::kLoadOrder[l]];
             O::Store(block, re[l]);
             O::Store(block + kLanes, im[l]);
         }
@@ -119,18 +119,20 @@ template <class O> struct Kernel {
         const size_t stride = t.m / 8;
         for (size_t r0 = 0; r0 < stride; r0 += kLanes) {
             V re[8], im[8];
-            for (size_t q = 0; q < 8; ++q)
-                O::LoadComplex(x + 2 * (r0 + q * stride), re[q], im[q]);
+            for (size_t q = 0; q < 8; ++q) {
+                O::LoadComplexInLoadOrder(x + 2 * (r0 + q * stride), re[q], im[q]);
+            }
             DftAndStoreGroups(t, w, r0, re, im);
         }
     }
 
     // First pass of the inverse: forms the half-length spectrum Y from the
     // CCS bins on the fly, conjugated so that the forward FFT computes the
-    // inverse one.
-    static void FirstPassCcs(const FftTables<T>& t, const T* X, T* w, T sigma) {
+    // inverse one. Lanes follow O::kLoadOrder; the mirrored bins, loaded the
+    // same way and reversed, then pair up lane by lane.
+    template <bool NegativeExponent>
+    static void FirstPassCcs(const FftTables<T>& t, const T* X, T* w) {
         const size_t m = t.m, stride = m / 8;
-        const V sg = O::Set(sigma);
         for (size_t r0 = 0; r0 < stride; r0 += kLanes) {
             V re[8], im[8];
             for (size_t q = 0; q < 8; ++q) {
@@ -141,20 +143,29 @@ template <class O> struct Kernel {
                     std::memcpy(a, X, sizeof a);
                     std::memcpy(b, X + 2 * (m - kLanes + 1), sizeof b);
                     a[1] = b[2 * kLanes - 1] = T(0); // bins 0 and N/2 are real by definition
-                    O::LoadComplex(a, ar, ai);
-                    O::LoadComplex(b, br, bi);
+                    O::LoadComplexInLoadOrder(a, ar, ai);
+                    O::LoadComplexInLoadOrder(b, br, bi);
                 } else {
-                    O::LoadComplex(X + 2 * j0, ar, ai);
-                    O::LoadComplex(X + 2 * (m - j0 - kLanes + 1), br, bi);
+                    O::LoadComplexInLoadOrder(X + 2 * j0, ar, ai);
+                    O::LoadComplexInLoadOrder(X + 2 * (m - j0 - kLanes + 1), br, bi);
                 }
                 br = O::Reverse(br), bi = O::Reverse(bi);
-                // A = X[j], B = conj(X[M-j]), the exponent's sign folded in by
-                // sigma; Y = (A + B) + i*e^(2*pi*i*j/N)*(A - B); the FFT takes conj(Y).
-                const V pr = ar + br, npi = (bi - ai) * sg;
-                const V dr = ar - br, di = (ai + bi) * sg;
+                // A = X[j], B = conj(X[M-j]) (both conjugated for the negative
+                // exponent); Y = (A + B) + i*e^(2*pi*i*j/N)*(A - B); the FFT
+                // takes conj(Y).
+                const V pr = ar + br, dr = ar - br;
+                const V npi = NegativeExponent ? ai - bi : bi - ai;
+                const V sdi = ai + bi; // imaginary part of A - B, up to the sign
                 const T* g = t.mirror + 2 * j0;
+                const V gr = O::ToLoadOrder(O::Load(g)), gi = O::ToLoadOrder(O::Load(g + kLanes));
                 V gdr, gdi;
-                CMul(O::Load(g), O::Load(g + kLanes), dr, di, gdr, gdi);
+                if constexpr (NegativeExponent) {
+                    // G*(A - B) with the imaginary part of A - B negated.
+                    gdr = O::MulAdd(gi, sdi, gr * dr);
+                    gdi = O::MulSub(gi, dr, gr * sdi);
+                } else {
+                    CMul(gr, gi, dr, sdi, gdr, gdi);
+                }
                 re[q] = pr + gdr;
                 im[q] = npi - gdi;
             }
@@ -280,7 +291,11 @@ template <class O> struct Kernel {
     }
 
     static void CcsToReal(const FftTables<T>& t, const T* X, T* out, T sigma, T scale) {
-        FirstPassCcs(t, X, out, sigma);
+        if (sigma < T(0)) {
+            FirstPassCcs<true>(t, X, out);
+        } else {
+            FirstPassCcs<false>(t, X, out);
+        }
         // The FFT ran forward on conj(Y); conjugating its result gives z.
         Stages(t, out, true, scale, -scale);
     }

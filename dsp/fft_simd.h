@@ -146,6 +146,9 @@ struct SseFloatOps {
         _mm_storeu_ps(p + 8, _mm_unpacklo_ps(re.hi, im.hi));
         _mm_storeu_ps(p + 12, _mm_unpackhi_ps(re.hi, im.hi));
     }
+    static constexpr std::size_t kLoadOrder[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+    static void LoadComplexInLoadOrder(const float* p, V& re, V& im) { LoadComplex(p, re, im); }
+    static V ToLoadOrder(V a) { return a; }
 };
 
 struct D8 {
@@ -221,6 +224,9 @@ struct SseDoubleOps {
             _mm_storeu_pd(p + 4 * i + 2, _mm_unpackhi_pd(re.v[i], im.v[i]));
         }
     }
+    static constexpr std::size_t kLoadOrder[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+    static void LoadComplexInLoadOrder(const double* p, V& re, V& im) { LoadComplex(p, re, im); }
+    static V ToLoadOrder(V a) { return a; }
 };
 
 template <typename T> struct BaselineOpsOf;

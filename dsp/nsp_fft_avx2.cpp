@@ -86,6 +86,15 @@ struct Avx2FloatOps {
         _mm256_storeu_ps(p, _mm256_unpacklo_ps(r, i));
         _mm256_storeu_ps(p + 8, _mm256_unpackhi_ps(r, i));
     }
+    // The first pass takes the lanes as the in-lane shuffles leave them,
+    // which spares the lane-crossing permute of LoadComplex.
+    static constexpr std::size_t kLoadOrder[8] = {0, 1, 4, 5, 2, 3, 6, 7};
+    static void LoadComplexInLoadOrder(const float* p, V& re, V& im) {
+        const __m256 a = _mm256_loadu_ps(p), b = _mm256_loadu_ps(p + 8);
+        re.v = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+        im.v = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+    }
+    static V ToLoadOrder(V a) { return {Order64(a.v)}; }
 };
 
 struct AD8 {
@@ -163,6 +172,9 @@ struct Avx2DoubleOps {
         StoreComplex4(p, re.lo, im.lo);
         StoreComplex4(p + 8, re.hi, im.hi);
     }
+    static constexpr std::size_t kLoadOrder[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+    static void LoadComplexInLoadOrder(const double* p, V& re, V& im) { LoadComplex(p, re, im); }
+    static V ToLoadOrder(V a) { return a; }
 };
 
 } // namespace
