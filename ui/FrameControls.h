@@ -83,9 +83,13 @@ public:
     void ShowVolumeBalance(int volume, int balance);
     // PLAYER_SHOW buttons: checked exactly when the player panel is hidden.
     void ShowPlayerPanelChecks(bool playerShown);
-    // A PLAYER_SHOW button was pressed: the panel follows its check state.
-    // Returns the new shown state.
+    // The frame's handler of command 14060 (a PLAYER_SHOW button was
+    // pressed): the panel follows the button's check state, the frame is laid
+    // out again. Returns the new shown state.
     bool OnPlayerShowPressed();
+    // The View menu's player-bar command 227: flips the panel, sets the
+    // PLAYER_SHOW checks and lays out again. Returns the new shown state.
+    bool TogglePlayerPanel();
 
     // Module buttons (the module host fills these in its
     // IFrameSite::RebuildModuleButtons). The control must be a child of the

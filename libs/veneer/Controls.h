@@ -301,8 +301,10 @@ public:
     ~CSCScalePanel() override;
 
     QWidget* GetWnd() override { return this; }
-    // The natural size of the panel for its skin image; 0 x 0 without one.
+    // The natural size of the panel for its skin image; without a usable
+    // image, the plain size (0 x 0 unless set).
     QSize GetInitialSize() const;
+    void SetPlainSize(QSize size) { m_plainSize = size; }
     bool GetSkinSize(SIZE* size) const override;
 
 protected:
@@ -311,6 +313,7 @@ protected:
 
     std::shared_ptr<CImageStrip> m_image;
     SKIN_PANEL_RESOURCES m_record{};
+    QSize m_plainSize;
 };
 
 // Applies the skin's colours (Lacquer) to a widget's palette: what the
