@@ -5,13 +5,12 @@
 // A real sequence x of N points is read as M = N/2 complex points
 // z[j] = (x[2j], x[2j+1]). The complex FFT runs in place in the caller's
 // output array: a first pass reads the input in bit-reversed group order and
-// writes 8-point DFTs, then an optional radix-2 stage and radix-4
-// decimation-in-time stages follow. Inside the transform the data are kept
-// in blocks of eight complex values, eight real parts then eight imaginary
-// parts, so that every butterfly is plain lane-wise arithmetic. A block
-// covers the same sixteen values as eight interleaved complex values, which
-// lets the last pass of either direction write the interleaved result in
-// place.
+// writes 8- or 16-point DFTs, then radix-4 decimation-in-time stages follow
+// (after one radix-2 stage where the length leaves an odd factor of two). Inside the transform the
+// data are kept in blocks of eight complex values, eight real parts then eight imaginary parts, so
+// that every butterfly is plain lane-wise arithmetic. A block covers the same sixteen values as
+// eight interleaved complex values, which lets the last pass of either direction write the
+// interleaved result in place.
 //
 // Everything with code is in an unnamed namespace: each instruction set gets
 // its own copy, and none can be merged by the linker into the other.
@@ -27,6 +26,7 @@ namespace sonvara::dsp {
 template <typename T> struct FftTables {
     std::size_t n = 0;              // N
     std::size_t m = 0;              // N/2, the complex FFT length
+    std::size_t first = 8;          // length of the first-pass DFTs, 8 or 16
     bool radix2 = false;            // a radix-2 stage follows the first pass
     T* direct = nullptr;            // small orders: cos, sin of 2*pi*j/N for j < N
     std::uint32_t* group = nullptr; // first pass: output group of input offset r
@@ -101,28 +101,63 @@ template <class O> struct Kernel {
         re[7] = er[3] - t3r, im[7] = ei[3] + t3i;
     }
 
-    // Lane l of re/im holds the DFT of the group with input offset
-    // r0 + O::kLoadOrder[l]: transposed, each row is one group's block.
+    // DFT of sixteen points in natural order, in place.
+    static void Dft16(V* re, V* im) {
+        V er[8], ei[8], odr[8], odi[8];
+        for (int i = 0; i < 8; ++i) {
+            er[i] = re[2 * i], ei[i] = im[2 * i];
+            odr[i] = re[2 * i + 1], odi[i] = im[2 * i + 1];
+        }
+        Dft8(er, ei);
+        Dft8(odr, odi);
+        // The odd half times e^(-2*pi*i*k/16).
+        const T c1 = static_cast<T>(0.92387953251128675613); // cos(pi/8)
+        const T s1 = static_cast<T>(0.38268343236508977173); // sin(pi/8)
+        const T h = static_cast<T>(0.70710678118654752440);
+        const T wr[8] = {1, c1, h, s1, 0, -s1, -h, -c1};
+        const T wi[8] = {0, -s1, -h, -c1, -1, -c1, -h, -s1};
+        for (int k = 0; k < 8; ++k) {
+            V tr = odr[k], ti = odi[k];
+            if (k == 4) {
+                tr = odi[4], ti = O::Set(T(0)) - odr[4];
+            } else if (k != 0) {
+                CMul(odr[k], odi[k], O::Set(wr[k]), O::Set(wi[k]), tr, ti);
+            }
+            re[k] = er[k] + tr, im[k] = ei[k] + ti;
+            re[k + 8] = er[k] - tr, im[k + 8] = ei[k] - ti;
+        }
+    }
+
+    // Lane l of re/im holds the F-point DFT input of the group with input
+    // offset r0 + O::kLoadOrder[l]: transformed and transposed, each row is
+    // one block of that group's output.
+    template <size_t F>
     static void DftAndStoreGroups(const FftTables<T>& t, T* w, size_t r0, V* re, V* im) {
-        Dft8(re, im);
-        O::Transpose(re);
-        O::Transpose(im);
-        for (size_t l = 0; l < kLanes; ++l) {
-            T* block = w + 2 * kLanes * t.group[r0 + O::kLoadOrder[l]];
-            O::Store(block, re[l]);
-            O::Store(block + kLanes, im[l]);
+        if constexpr (F == 8) {
+            Dft8(re, im);
+        } else {
+            Dft16(re, im);
+        }
+        for (size_t c = 0; c < F; c += kLanes) {
+            O::Transpose(re + c);
+            O::Transpose(im + c);
+            for (size_t l = 0; l < kLanes; ++l) {
+                T* block = w + 2 * (F * t.group[r0 + O::kLoadOrder[l]] + c);
+                O::Store(block, re[c + l]);
+                O::Store(block + kLanes, im[c + l]);
+            }
         }
     }
 
     // First pass of the forward transform.
-    static void FirstPassReal(const FftTables<T>& t, const T* x, T* w) {
-        const size_t stride = t.m / 8;
+    template <size_t F> static void FirstPassReal(const FftTables<T>& t, const T* x, T* w) {
+        const size_t stride = t.m / F;
         for (size_t r0 = 0; r0 < stride; r0 += kLanes) {
-            V re[8], im[8];
-            for (size_t q = 0; q < 8; ++q) {
+            V re[F], im[F];
+            for (size_t q = 0; q < F; ++q) {
                 O::LoadComplexInLoadOrder(x + 2 * (r0 + q * stride), re[q], im[q]);
             }
-            DftAndStoreGroups(t, w, r0, re, im);
+            DftAndStoreGroups<F>(t, w, r0, re, im);
         }
     }
 
@@ -130,12 +165,12 @@ template <class O> struct Kernel {
     // CCS bins on the fly, conjugated so that the forward FFT computes the
     // inverse one. Lanes follow O::kLoadOrder; the mirrored bins, loaded the
     // same way and reversed, then pair up lane by lane.
-    template <bool NegativeExponent>
+    template <size_t F, bool NegativeExponent>
     static void FirstPassCcs(const FftTables<T>& t, const T* X, T* w) {
-        const size_t m = t.m, stride = m / 8;
+        const size_t m = t.m, stride = m / F;
         for (size_t r0 = 0; r0 < stride; r0 += kLanes) {
-            V re[8], im[8];
-            for (size_t q = 0; q < 8; ++q) {
+            V re[F], im[F];
+            for (size_t q = 0; q < F; ++q) {
                 const size_t j0 = r0 + q * stride;
                 V ar, ai, br, bi;
                 if (j0 == 0) {
@@ -169,7 +204,7 @@ template <class O> struct Kernel {
                 re[q] = pr + gdr;
                 im[q] = npi - gdi;
             }
-            DftAndStoreGroups(t, w, r0, re, im);
+            DftAndStoreGroups<F>(t, w, r0, re, im);
         }
     }
 
@@ -227,7 +262,7 @@ template <class O> struct Kernel {
 
     static void Stages(const FftTables<T>& t, T* w, bool interleaveLast, T sr, T si) {
         const T* tw = t.stages;
-        size_t len = 8;
+        size_t len = t.first;
         if (t.radix2) {
             Radix2Stage(w, t.m, len, tw);
             tw += 2 * len;
@@ -281,7 +316,11 @@ template <class O> struct Kernel {
     }
 
     static void RealForward(const FftTables<T>& t, const T* x, T* out, T sr, T si) {
-        FirstPassReal(t, x, out);
+        if (t.first == 16) {
+            FirstPassReal<16>(t, x, out);
+        } else {
+            FirstPassReal<8>(t, x, out);
+        }
         Stages(t, out, false, T(1), T(1));
         if (sr == T(1) && si == T(1)) {
             SplitForward<false>(t, out, sr, si);
@@ -291,10 +330,11 @@ template <class O> struct Kernel {
     }
 
     static void CcsToReal(const FftTables<T>& t, const T* X, T* out, T sigma, T scale) {
-        if (sigma < T(0)) {
-            FirstPassCcs<true>(t, X, out);
+        const bool negative = sigma < T(0);
+        if (t.first == 16) {
+            negative ? FirstPassCcs<16, true>(t, X, out) : FirstPassCcs<16, false>(t, X, out);
         } else {
-            FirstPassCcs<false>(t, X, out);
+            negative ? FirstPassCcs<8, true>(t, X, out) : FirstPassCcs<8, false>(t, X, out);
         }
         // The FFT ran forward on conj(Y); conjugating its result gives z.
         Stages(t, out, true, scale, -scale);

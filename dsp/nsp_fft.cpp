@@ -84,11 +84,14 @@ template <typename T> FftTables<T>* BuildTables(int order) {
     if (direct) {
         directLen = 2 * shape.n;
     } else {
-        // After the 8-point first pass, radix-4 stages take two factors of two
-        // at a time; one radix-2 stage takes an odd one left over.
-        shape.radix2 = (order - 1 - 3) % 2 == 1;
-        groupLen = shape.m / 8;
-        size_t len = 8;
+        // Radix-4 stages take two factors of two at a time. An odd number left
+        // after an 8-point first pass goes to a 16-point first pass instead,
+        // or to one radix-2 stage where the length is too short for that.
+        const bool odd = (order - 1 - 3) % 2 == 1;
+        shape.first = odd && shape.m / 16 >= kLanes ? 16 : 8;
+        shape.radix2 = odd && shape.first == 8;
+        groupLen = shape.m / shape.first;
+        size_t len = shape.first;
         if (shape.radix2) stageLen += 2 * len, len *= 2;
         for (; len < shape.m; len *= 4)
             stageLen += 6 * len;
@@ -141,7 +144,7 @@ template <typename T> FftTables<T>* BuildTables(int order) {
     // Twiddles e^(-2*pi*i*e*k/(radix*len)) per group of eight k: eight real
     // parts, eight imaginary parts, for e = 1 (radix 2) or e = 1, 2, 3 (radix 4).
     T* tw = t->stages;
-    size_t len = 8;
+    size_t len = t->first;
     const int radices[2] = {2, 4};
     for (int radix : radices) {
         if (radix == 2 && !t->radix2) continue;
