@@ -97,6 +97,8 @@ public:
     std::uint32_t SetStreamCallback(PlayerStreamCallback callback, void* user);
     // Ten band gains (1.0 flat, up to 2.0); count is not used. Any time.
     void SetEqualizer(const float* gains, int count, bool on);
+    // Takes effect when playback next starts: the output device's channel
+    // layout is fixed for a run.
     void SetSurroundOn(bool on);
     void SetSurroundParams(const SurroundParams& params);
     // One surround setting by identifier (1 LFE frequency, 3 LFE volume %,
