@@ -6,11 +6,12 @@
 // z[j] = (x[2j], x[2j+1]). The complex FFT runs in place in the caller's
 // output array: a first pass reads the input in bit-reversed group order and
 // writes 8- or 16-point DFTs, then radix-4 decimation-in-time stages follow
-// (after one radix-2 stage where the length leaves an odd factor of two). Inside the transform the
-// data are kept in blocks of eight complex values, eight real parts then eight imaginary parts, so
-// that every butterfly is plain lane-wise arithmetic. A block covers the same sixteen values as
-// eight interleaved complex values, which lets the last pass of either direction write the
-// interleaved result in place.
+// (after one radix-2 stage where the length leaves an odd factor of two).
+// Inside the transform the data are kept in blocks of eight complex values,
+// eight real parts then eight imaginary parts, so that every butterfly is
+// plain lane-wise arithmetic. A block covers the same sixteen values as eight
+// interleaved complex values, which lets the last pass of either direction
+// write the interleaved result in place.
 //
 // Everything with code is in an unnamed namespace: each instruction set gets
 // its own copy, and none can be merged by the linker into the other.

@@ -141,30 +141,25 @@ template <typename T> FftTables<T>* BuildTables(int order) {
         t->group[r] = static_cast<std::uint32_t>(rev);
     }
 
-    // Twiddles e^(-2*pi*i*e*k/(radix*len)) per group of eight k: eight real
-    // parts, eight imaginary parts, for e = 1 (radix 2) or e = 1, 2, 3 (radix 4).
-    T* tw = t->stages;
-    size_t len = t->first;
-    const int radices[2] = {2, 4};
-    for (int radix : radices) {
-        if (radix == 2 && !t->radix2) continue;
-        for (; len < t->m; len *= radix) {
-            const size_t powers = radix - 1;
-            for (size_t k = 0; k < len; ++k) {
-                T* at = tw + 2 * kLanes * powers * (k / kLanes) + k % kLanes;
-                for (size_t e = 1; e <= powers; ++e) {
-                    CosSin(e * k, radix * len, c, s);
-                    at[2 * kLanes * (e - 1)] = static_cast<T>(c);
-                    at[2 * kLanes * (e - 1) + kLanes] = static_cast<T>(-s);
-                }
-            }
-            tw += 2 * powers * len;
-            if (radix == 2) {
-                len *= 2;
-                break;
+    // Twiddles e^(-2*pi*i*e*k/(radix*len)) for e = 1 .. radix-1, per group of
+    // eight k: eight real parts, then eight imaginary parts, for each e.
+    auto fillStage = [&c, &s](size_t radix, size_t len, T* tw) {
+        const size_t powers = radix - 1;
+        for (size_t k = 0; k < len; ++k) {
+            T* at = tw + 2 * kLanes * powers * (k / kLanes) + k % kLanes;
+            for (size_t e = 1; e <= powers; ++e) {
+                CosSin(e * k, radix * len, c, s);
+                at[2 * kLanes * (e - 1)] = static_cast<T>(c);
+                at[2 * kLanes * (e - 1) + kLanes] = static_cast<T>(-s);
             }
         }
-    }
+        return tw + 2 * powers * len;
+    };
+    T* tw = t->stages;
+    size_t len = t->first;
+    if (t->radix2) tw = fillStage(2, len, tw), len *= 2;
+    for (; len < t->m; len *= 4)
+        tw = fillStage(4, len, tw);
 
     for (size_t k = 1; k <= t->m / 2; ++k) {
         CosSin(k, t->n, c, s);
