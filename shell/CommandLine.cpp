@@ -3,6 +3,7 @@
 #include "platform/AsciiCase.h"
 
 #include <cstring>
+#include <filesystem>
 
 namespace shell {
 
@@ -17,8 +18,19 @@ bool CopyItem(const std::vector<std::string>& items, std::size_t i, char* buffer
 
 } // namespace
 
+bool CKelCommandLineInfo::IsFlagToken(const std::string& token) {
+    if (token.size() < 2) return false;
+    if (token[0] == '-') return true;
+    if (token[0] != '/') return false;
+    // Here an absolute path also begins with '/': "/reg" is a flag, but
+    // "/music/song.wav" or an existing file "/song.wav" is a file to open.
+    if (token.find('/', 1) != std::string::npos) return false;
+    std::error_code ec;
+    return !std::filesystem::exists(token, ec);
+}
+
 void CKelCommandLineInfo::ParseParam(const std::string& token) {
-    if (!token.empty() && (token[0] == '/' || token[0] == '-'))
+    if (IsFlagToken(token))
         m_flags.push_back(token.substr(1));
     else
         m_parameters.push_back(token);

@@ -1,5 +1,6 @@
-// The program's command line: tokens that begin with '/' or '-' are flags
-// (kept without that character), every other token is a file to open.
+// The program's command line: tokens that begin with '-', or with '/' when
+// they are not a path (no second '/', no such file), are flags, kept without
+// that character; every other token is a file to open.
 #pragma once
 
 #include <string>
@@ -25,6 +26,7 @@ public:
     const std::vector<std::string>& Flags() const { return m_flags; }
     // Whether a flag equals name, letter case ignored.
     bool HasFlag(const char* name) const;
+    static bool IsFlagToken(const std::string& token);
 
 private:
     std::vector<std::string> m_parameters;

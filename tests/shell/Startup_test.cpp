@@ -36,6 +36,19 @@ TEST(CommandLine, SortsFlagsAndFilesAndLetsRegWinOverUnreg) {
 }
 
 // A copy into a buffer one byte short must fail whole, not cut the path.
+// Absolute paths begin with '/' here; taking them for flags would lose every
+// file handed to the program by a file manager.
+TEST(CommandLine, AbsolutePathsAreFilesNotFlags) {
+    CKelCommandLineInfo info;
+    info.ParseParam("/home/me/song.wav");
+    info.ParseParam("/reg");
+    info.ParseParam("/");
+    info.ParseParam("-");
+    info.ParseParam("/tmp"); // exists: a folder, not a flag
+    EXPECT_EQ(info.Flags(), (std::vector<std::string>{"reg"}));
+    EXPECT_EQ(info.Parameters(), (std::vector<std::string>{"/home/me/song.wav", "/", "-", "/tmp"}));
+}
+
 TEST(CommandLine, CopyFailsWithoutRoomForTheTerminator) {
     CKelCommandLineInfo info;
     info.ParseParam("abcd");

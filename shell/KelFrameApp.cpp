@@ -1,0 +1,196 @@
+#include "shell/KelFrameApp.h"
+
+#include "libs/lacquer/Lacquer.h"
+#include "libs/trestle/TrestleMessageBox.h"
+#include "libs/veneer/SkinBase.h"
+#include "platform/Paths.h"
+#include "shell/LanguageLibrary.h"
+#include "shell/LaterSubsystems.h"
+#include "shell/MainFrame.h"
+#include "shell/StartingDlg.h"
+#include "shell/StringTable.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QProcess>
+#include <cstring>
+#include <strings.h>
+
+namespace shell {
+
+namespace {
+constexpr const char* kDefaultAutoOpenModule = "Sonvara Suite";
+}
+
+CKelFrameApp::CKelFrameApp(int argc, const char* const* argv, CLaterSubsystems& later)
+    : m_later(later) {
+    m_commandLine.ParseCommandLine(argc, argv);
+    m_launch = [] { return QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); };
+}
+
+CKelFrameApp::~CKelFrameApp() {
+    m_frame.reset();
+    m_splash.reset();
+    SetStringTranslator(nullptr);
+}
+
+std::string CKelFrameApp::LanguageXmlPath() const {
+    return platform::SettingsDirectory() + "Language.xml";
+}
+
+bool CKelFrameApp::InitInstance() {
+    // 1. - 3. The languages and the remembered choice.
+    m_languages = ScanLanguageLibraries(platform::ProgramDirectory() + "Language");
+    ChooseCurrentLanguage(m_languages, LanguageXmlPath());
+    LoadTranslations();
+    trestle::SetDefaultCaption(LoadString(IDS_PRODUCT_NAME));
+    trestle::SetStringResolver([](std::uint32_t id) { return LoadString(id); });
+
+    // 4. reg / unreg / nostart.
+    HandleRegistrationFlags();
+    if (m_commandLine.HasFlag("nostart")) {
+        m_exitCode = 0;
+        return false;
+    }
+
+    // 5. The splash.
+    m_splash = std::make_unique<CStartingDlg>();
+    m_splash->show();
+    m_splash->SetProgressText(QString::fromStdString(LoadString(IDS_LOADING)));
+
+    // 6. The skinned controls find the skin manager through its query object.
+    void* query = nullptr;
+    lacquer::GetSWQueryInterface(&query);
+    veneer::SetSWQueryInterface(query);
+
+    // 7. The main frame.
+    m_splash->SetProgressText(QString::fromStdString(LoadString(IDS_CREATING_MAIN_FRAME)));
+    m_frame = std::make_unique<CMainFrame>(m_later);
+    if (!m_configPath.empty()) m_frame->Settings().SetPath(m_configPath);
+    m_frame->SetLanguageCommandHandler([this](unsigned id) { OnLanguageCommand(id); });
+    if (int code = m_frame->Create(); code != 0) {
+        m_exitCode = code;
+        CloseSplash();
+        m_frame.reset();
+        return false;
+    }
+
+    // 8. The frame menu and the first module.
+    m_later.BuildFrameMenu();
+    m_later.ActivateModule(0);
+
+    // 9. The stored placement.
+    m_splash->SetProgressText(QString::fromStdString(LoadString(IDS_CREATING_MAIN_MENU)));
+    m_frame->RestorePlacement();
+    m_frame->activateWindow();
+
+    // 10.
+    CloseSplash();
+
+    // 11. - 12.
+    AskDefaultPlayer();
+    HandOverFiles();
+
+    // Idle time is when the event loop is about to wait.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] { OnIdle(m_idleCount++); });
+        connect(dispatcher, &QAbstractEventDispatcher::awake, this, [this] { m_idleCount = 0; });
+    }
+    return true;
+}
+
+void CKelFrameApp::LoadTranslations() {
+    // The chosen library stays loaded for the program's life so that its
+    // translations can be looked up at any time.
+    const CLanguageEntry* chosen = SelectedLanguage(m_languages);
+    if (!chosen || chosen->Path.empty() || !m_languageLibrary.Load(chosen->Path)) return;
+    if (auto fn = m_languageLibrary.Function<GetLanguageStringFn>(kGetLanguageString))
+        SetStringTranslator(fn);
+}
+
+void CKelFrameApp::HandleRegistrationFlags() {
+    switch (RegistrationFlag(m_commandLine)) {
+    case RegistrationRequest::Register:
+        if (m_later.IsDefaultPlayer() == false) m_later.RegisterDefaultPlayer();
+        break;
+    case RegistrationRequest::Unregister:
+        if (m_later.IsDefaultPlayer() == true) m_later.UnregisterDefaultPlayer();
+        break;
+    case RegistrationRequest::None:
+        break;
+    }
+}
+
+std::string CKelFrameApp::HostParam(const char* key, unsigned size) const {
+    std::string buffer(size, '\0');
+    if (!m_frame->Settings().GetParam(kHostOwner, key, buffer.data(), size)) return {};
+    buffer.resize(std::strlen(buffer.c_str()));
+    return buffer;
+}
+
+void CKelFrameApp::AskDefaultPlayer() {
+    if (::strcasecmp(HostParam("CheckDefaultPlayer", 10).c_str(), "No") == 0) return;
+    if (m_later.IsDefaultPlayer() != false) return; // already, or no registration yet
+    if (m_later.AskDefaultPlayer() == trestle::IDYES) m_later.RegisterDefaultPlayer();
+}
+
+void CKelFrameApp::HandOverFiles() {
+    const auto& files = m_commandLine.Parameters();
+    if (files.empty()) return;
+    const std::string message = BuildOpenMessage(files);
+    const std::string askMe = HostParam("AutoOpen_AskMe", 10);
+    if (askMe.empty() || ::strcasecmp(askMe.c_str(), "Yes") == 0) {
+        if (m_later.ChooseModuleForFiles() != trestle::IDOK) return;
+    }
+    std::string module = HostParam("AutoOpen", 260);
+    if (module.empty()) module = kDefaultAutoOpenModule;
+    m_later.ActivateModuleByName(module);
+    m_later.SendModuleMessage(module, kHostOwner, message);
+}
+
+void CKelFrameApp::CloseSplash() {
+    if (!m_splash) return;
+    m_splash->hide();
+    m_splash.reset(); // clears CStartingDlg::Current()
+}
+
+int CKelFrameApp::Run() {
+    if (!InitInstance()) return m_exitCode;
+    return ExitInstance(QApplication::exec());
+}
+
+int CKelFrameApp::ExitInstance(int loopResult) {
+    m_frame.reset();
+    if (m_restart) m_launch();
+    return loopResult;
+}
+
+bool CKelFrameApp::OnIdle(int /*count*/) {
+    m_later.ModuleIdle();
+    return false;
+}
+
+void CKelFrameApp::OnLanguageCommand(unsigned id) {
+    const std::size_t index = id - ID_LANGUAGE_FIRST;
+    if (id < ID_LANGUAGE_FIRST || index >= m_languages.size()) return;
+    const CLanguageEntry& entry = m_languages[index];
+    WriteLanguageXml(m_languages, entry.Name, LanguageXmlPath());
+    if (entry.Selected) return;
+    const std::string question = LoadString(IDS_LANGUAGE_RESTART);
+    if (trestle::AfxSCMessageBox(question.c_str(), trestle::MB_YESNO | trestle::MB_ICONQUESTION) !=
+        trestle::IDYES)
+        return;
+    m_restart = true;
+    if (m_frame) {
+        m_frame->SetRestartPending(true);
+        QMetaObject::invokeMethod(m_frame.get(), &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+bool CKelFrameApp::IsLanguageChecked(unsigned id) const {
+    const std::size_t index = id - ID_LANGUAGE_FIRST;
+    return id >= ID_LANGUAGE_FIRST && index < m_languages.size() && m_languages[index].Selected;
+}
+
+} // namespace shell

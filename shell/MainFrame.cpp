@@ -1,0 +1,435 @@
+#include "shell/MainFrame.h"
+
+#include "libs/ledgerline/Ledgerline.h"
+#include "libs/trestle/TrestleMessageBox.h"
+#include "libs/veneer/Controls.h"
+#include "platform/Paths.h"
+#include "shell/LaterSubsystems.h"
+#include "shell/StartingDlg.h"
+#include "shell/StringTable.h"
+#include "shell/WindowMessage.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStatusTipEvent>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
+
+namespace shell {
+
+namespace {
+
+constexpr const char* kLogSender = "MainFrame";
+
+void Splash(unsigned stringId) {
+    CStartingDlg::SetCurrentProgressText(QString::fromStdString(LoadString(stringId)));
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CLaterSubsystems& later)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_later(later),
+      m_status(
+          [this](const std::string& text) {
+              RunOnWindowThread([this, text] { DisplayStatus(text); });
+          },
+          [this](unsigned ms) {
+              RunOnWindowThread([this, ms] { m_statusTimer.start(static_cast<int>(ms)); });
+          }),
+      m_exit([](int code) { std::exit(code); }) {
+    setObjectName(QStringLiteral("MainFrame"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    // The frame paints nothing itself: the panels and module windows cover it.
+    setAutoFillBackground(true);
+
+    m_settings.SetModuleNameTest(
+        [this](const char* name) { return name && m_later.IsLoadedModule(name); });
+    m_controls = std::make_unique<ui::CFrameControls>(this, &m_panels);
+    m_skins = std::make_unique<ui::CSkinManager>(this, m_controls.get(), &m_settings);
+
+    m_statusTimer.setSingleShot(true);
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] { m_status.OnMessageTimer(); });
+    connect(&m_advertTimer, &QTimer::timeout, this, [this] { m_later.ReloadAdvertLists(); });
+    connect(&m_bannerTimer, &QTimer::timeout, this, [this] { m_later.BannerStep(); });
+
+    // The debug manager must exist before the first line is logged.
+    enLedgerline();
+}
+
+CMainFrame::~CMainFrame() {
+    veneer::SetStatusTextSink(nullptr, nullptr);
+    m_advertTimer.stop();
+    m_bannerTimer.stop();
+    m_statusTimer.stop();
+    // Skins and controls go before the panels that hold the controls.
+    m_skins.reset();
+    if (m_controls) m_controls->DestroyAll();
+    m_controls.reset();
+    m_later.RemoveTrayIcon();
+}
+
+int CMainFrame::Create() {
+    // 1. Tooltips and status texts of the skinned controls.
+    m_controls->LoadTexts([](int id) { return LoadString(static_cast<unsigned>(id)); });
+
+    // 2. No system caption: the skin's top panel is the caption. The tray
+    // icon (its tooltip is the product name).
+    m_trayAvailable = m_later.CreateTrayIcon();
+
+    // 3. The five panels.
+    Splash(IDS_CREATING_SKIN_ELEMENTS);
+    m_panels.Create(this, this);
+
+    // 4. config.ini, unless a caller (a test) chose one already.
+    if (m_settings.Path().empty()) m_settings.SetPath(CSettings::DefaultPath());
+
+    // 5. The surround dialog and its settings.
+    m_later.CreateSurroundDialog();
+
+    // 6. The debug log's filter level and whether it starts empty.
+    m_filterLevel = m_settings.GetInt("Debug", "FilterLevel", 0);
+    const int clearOnStartup = m_settings.GetInt("Debug", "ClearOnStartup", 0);
+    enLedgerline()->Configure(platform::SettingsDirectory() + "sonvara-debug.log", m_filterLevel,
+                              clearOnStartup);
+
+    // 8. No input until the frame is complete.
+    setEnabled(false);
+
+    // 9. The module client area, where module windows live.
+    m_moduleClient = new QWidget(this);
+    m_moduleClient->setObjectName(QStringLiteral("mdiclient"));
+    m_moduleClient->raise();
+
+    // 10. - 12.
+    Splash(IDS_LOADING_EFFECTS);
+    m_later.BuildEffectMenus();
+    Splash(IDS_LOADING_ADVERTS);
+    m_later.LoadAdverts();
+    Splash(IDS_LOADING_MODULES);
+    if (!m_skins->FindSkins()) {
+        // Without any usable skin there is nothing to show: say so and end,
+        // rather than index an empty list.
+        const std::string message = m_skins->NoSkinMessage();
+        enLedgerline()->WriteLogMessage(kLogSender, "%s", message.c_str());
+        trestle::AfxSCMessageBox(message.c_str(), trestle::MB_OK | trestle::MB_ICONERROR);
+        return 1;
+    }
+    m_later.LoadModules();
+
+    // 13.
+    RecalcLayout();
+
+    // 14. The skin.
+    Splash(IDS_LOADING_SKIN);
+    enLedgerline()->WriteLogMessage(kLogSender, "Starting load skin...");
+    if (!m_skins->ApplySkin()) {
+        enLedgerline()->WriteLogMessage(kLogSender, "Load skin failed.");
+        const std::string message = m_skins->StartupFailureMessage();
+        trestle::AfxSCMessageBox(message.c_str(), trestle::MB_OK | trestle::MB_ICONERROR);
+        return 1;
+    }
+    enLedgerline()->WriteLogMessage(kLogSender, "Finished load skin.");
+    setMinimumSize(m_skins->MinWidth(), m_skins->MinHeight());
+
+    // 15. Panels, controls, equalizer and player state.
+    Splash(IDS_INITIALIZING_FRAME_STATE);
+    RestoreFrameState();
+
+    // 16.
+    setEnabled(true);
+    veneer::SetStatusTextSink(&CMainFrame::HoverStatusSink, this);
+
+    // 17.
+    char version[32];
+    std::snprintf(version, sizeof version, "%i.%i.%i", 4, 0, 68);
+    SetStatusText(LoadString(IDS_READY).c_str());
+    const std::string product = LoadString(IDS_PRODUCT_NAME);
+    const std::string format = LoadString(IDS_LOADED_SUCCESSFULLY);
+    std::string loaded = format;
+    if (int n = std::snprintf(nullptr, 0, format.c_str(), product.c_str(), version); n > 0) {
+        loaded.assign(static_cast<std::size_t>(n) + 1, '\0');
+        std::snprintf(loaded.data(), loaded.size(), format.c_str(), product.c_str(), version);
+        loaded.pop_back();
+    }
+    ShowStatusMessage(loaded.c_str(), 5000);
+
+    // 18. Frame timers; the advert lists are read once at once.
+    m_advertTimer.start(kAdvertTimerMs);
+    m_bannerTimer.start(kBannerTimerMs);
+    m_later.ReloadAdvertLists();
+    return 0;
+}
+
+void CMainFrame::RestoreFrameState() {
+    m_panels.RestorePlayerPanel(m_settings);
+    m_controls->ShowPlayerPanelChecks(m_panels.PlayerShown());
+    // The player owns the switches; until it exists the buttons show what
+    // config.ini holds, so a close writes back exactly what was read.
+    m_controls->ShowSwitches(ui::ReadPlayerSwitches(m_settings));
+    m_later.RestorePlayerState();
+    RecalcLayout();
+}
+
+void CMainFrame::SaveFrameState() {
+    m_panels.SavePlayerPanel(m_settings);
+    m_skins->SaveCurrentSkin();
+    m_later.SavePlayerState();
+}
+
+// ---------------------------------------------------------------- placement
+
+void CMainFrame::RestorePlacement() {
+    const CPlacement placement = ReadPlacement(m_settings);
+    switch (placement.mode) {
+    case PlacementMode::Maximize:
+        showMaximized();
+        break;
+    case PlacementMode::Minimize:
+        showMinimized();
+        OnCommand(ID_FRAME_MINIMIZE);
+        break;
+    case PlacementMode::Exact: {
+        const CRect& r = placement.rect;
+        QRect rect(r.left, r.top, r.Width(), r.Height());
+        // A rectangle stored on a screen that is gone would open the window
+        // where nobody can reach it: bring it back onto the primary screen.
+        if (!QGuiApplication::screenAt(rect.center()) && QGuiApplication::primaryScreen()) {
+            const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+            rect.moveCenter(avail.center());
+        }
+        setGeometry(rect);
+        showNormal();
+        break;
+    }
+    }
+    UpdateZoomTooltip();
+}
+
+CPlacement CMainFrame::CurrentPlacement() const {
+    CPlacement placement;
+    if (isMaximized()) {
+        placement.mode = PlacementMode::Maximize;
+    } else if (isMinimized()) {
+        placement.mode = PlacementMode::Minimize;
+    } else {
+        const QRect g = frameGeometry();
+        placement.mode = PlacementMode::Exact;
+        placement.rect = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+    }
+    return placement;
+}
+
+void CMainFrame::SavePlacementKeys() {
+    SavePlacement(m_settings, CurrentPlacement());
+}
+
+void CMainFrame::MinimizeToTray() {
+    SavePlacementKeys();
+    showMinimized();
+    // Hidden, the window is reachable only through the tray icon; without one
+    // it stays minimised on the task bar.
+    if (m_trayAvailable) hide();
+}
+
+void CMainFrame::ToggleMaximize() {
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
+}
+
+void CMainFrame::UpdateZoomTooltip() {
+    const std::string tip = LoadString(isMaximized() ? IDS_TIP_RESTORE : IDS_TIP_MAXIMIZE);
+    m_controls->SetTooltips(ui::kIdFrameZoom, tip);
+}
+
+// ---------------------------------------------------------------- commands
+
+void CMainFrame::OnFrameCommand(int id) {
+    OnCommand(static_cast<unsigned>(id));
+}
+
+bool CMainFrame::OnCommand(unsigned id) {
+    // A skinned button's instance id stands for its row's command.
+    id = static_cast<unsigned>(m_controls->MapCommand(static_cast<int>(id)));
+
+    switch (id) {
+    case ID_FRAME_MINIMIZE:
+        MinimizeToTray();
+        return true;
+    case ID_FRAME_ZOOM:
+        ToggleMaximize();
+        return true;
+    case ID_FRAME_CLOSE:
+        close();
+        return true;
+    case ID_APP_EXIT:
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return true;
+    case ID_FRAME_SWALLOWED:
+    case ID_FRAME_COMMAND_NOTHING:
+        return true;
+    case ui::kIdPlayerShow:
+        m_controls->OnPlayerShowPressed();
+        RecalcLayout();
+        return true;
+    case ui::kIdPlayerRecord:
+        return m_later.RouteCommandToModule(id);
+    default:
+        break;
+    }
+    if (id >= ui::kIdPlayerGotoPrev && id <= ui::kIdPlayerGotoNext)
+        return m_later.HandlePlayerCommand(id);
+    if (id == ui::kIdPlayerShuffle || id == ui::kIdPlayerRepeat || id == ui::kIdEquaTurn ||
+        id == ui::kIdEquaPreset)
+        return m_later.HandlePlayerCommand(id);
+    if (id >= ui::kIdMenuFile && id <= ui::kIdMenuFile + 60) {
+        m_later.OpenFrameMenu(id);
+        return true;
+    }
+    if (id >= ID_LANGUAGE_FIRST && id <= ID_LANGUAGE_LAST) {
+        if (m_languageCommand) m_languageCommand(id);
+        return true;
+    }
+    if (m_skins->OnSkinCommand(static_cast<int>(id))) return true;
+    // Menu and accelerator commands the host does not know belong to the
+    // active module (its command routing, or its window for system ids).
+    return m_later.RouteCommandToModule(id);
+}
+
+bool CMainFrame::OnWindowMessage(CWindowMessageEvent& message) {
+    switch (message.Message()) {
+    case WM_COMMAND:
+        message.SetResult(0);
+        return OnCommand(static_cast<unsigned>(message.WParam() & 0xFFFF));
+    case WM_CLOSE:
+        close();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::event(QEvent* e) {
+    if (e->type() == CWindowMessageEvent::kType) {
+        OnWindowMessage(static_cast<CWindowMessageEvent&>(*e));
+        return true;
+    }
+    if (e->type() == QEvent::StatusTip) {
+        // Menu prompts pass through the status line for a second.
+        const QString tip = static_cast<QStatusTipEvent*>(e)->tip();
+        if (!tip.isEmpty()) ShowStatusMessage(tip.toStdString().c_str(), 1000);
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+// ---------------------------------------------------------------- layout
+
+void CMainFrame::RecalcLayout() {
+    QRect rest = rect();
+    if (m_panels.IsCreated()) rest = m_panels.Layout(rect());
+    if (m_moduleClient) {
+        m_moduleClient->setGeometry(rest);
+        m_moduleClient->update();
+    }
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    RecalcLayout();
+    UpdateZoomTooltip();
+}
+
+void CMainFrame::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange) UpdateZoomTooltip();
+}
+
+void CMainFrame::EnsureMinimumSize(int minWidth, int minHeight) {
+    setMinimumSize(minWidth, minHeight);
+    ui::IFrameSite::EnsureMinimumSize(minWidth, minHeight);
+}
+
+// ---------------------------------------------------------------- site
+
+void CMainFrame::ShowMessage(const std::string& text) {
+    trestle::AfxSCMessageBox(text.c_str(), trestle::MB_OK | trestle::MB_ICONWARNING);
+}
+
+void CMainFrame::FatalSkinError(const std::string& message, int exitCode) {
+    enLedgerline()->WriteLogMessage(kLogSender, "%s", message.c_str());
+    trestle::AfxSCMessageBox(message.c_str(), trestle::MB_OK | trestle::MB_ICONERROR);
+    if (m_exit) m_exit(exitCode);
+}
+
+void CMainFrame::BroadcastSkinChanged() {
+    const auto children = findChildren<QWidget*>();
+    for (QWidget* w : children) {
+        CWindowMessageEvent message(WM_SKIN_CHANGED, 0, 0);
+        QCoreApplication::sendEvent(w, &message);
+    }
+}
+
+// ---------------------------------------------------------------- status line
+
+void CMainFrame::SetStatusText(const char* text) {
+    m_status.SetStatusText(text);
+}
+
+void CMainFrame::ShowStatusMessage(const char* text, unsigned milliseconds) {
+    m_status.ShowStatusMessage(text, milliseconds);
+}
+
+void CMainFrame::DisplayStatus(const std::string& text) {
+    const QString q = QString::fromStdString(text);
+    for (veneer::CSkinBase* c : m_controls->FindControls(ui::kIdStatusBar))
+        if (auto* s = dynamic_cast<veneer::CSCStatic*>(c)) s->SetText(q);
+}
+
+void CMainFrame::RunOnWindowThread(std::function<void()> work) {
+    if (QThread::currentThread() == thread())
+        work();
+    else
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void CMainFrame::HoverStatusSink(void* context, const std::string& text) {
+    auto* frame = static_cast<CMainFrame*>(context);
+    // Leaving a control brings the kept status text back.
+    frame->DisplayStatus(text.empty() ? frame->m_status.StatusText() : text);
+}
+
+// ---------------------------------------------------------------- close
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    if (m_closed || CloseSequence()) {
+        m_closed = true;
+        e->accept();
+    } else {
+        e->ignore();
+    }
+}
+
+bool CMainFrame::CloseSequence() {
+    // 1. The one module that may refuse, unless a restart is pending.
+    if (!m_later.ModulesAllowClose() && !m_restartPending) return false;
+    // 2. - 3.
+    m_later.WriteMessageHistoryLog();
+    m_settings.WriteModulesOrder(m_later.ModuleDisplayNames());
+    // 4.
+    SavePlacementKeys();
+    // 5. - 6.
+    m_later.ActivateModule(-1);
+    m_later.ReleaseModules();
+    // 7.
+    SaveFrameState();
+    m_advertTimer.stop();
+    m_bannerTimer.stop();
+    return true;
+}
+
+} // namespace shell

@@ -1,0 +1,137 @@
+// CMainFrame: the program's single top-level window. It owns the settings
+// file, the skinned panels and controls, the skin list, the status line and
+// the module client area, and it runs the creation sequence, the command
+// handling, the layout, the frame timers and the close sequence.
+//
+// Subsystems that are not the shell's (modules, menus, player, adverts, tray
+// icon ...) are reached through CLaterSubsystems. Window thread only, except
+// SetStatusText and ShowStatusMessage, which may be called from any thread.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "shell/Placement.h"
+#include "shell/Settings.h"
+#include "shell/StatusLine.h"
+#include "ui/AutoPanel.h"
+#include "ui/FrameControls.h"
+#include "ui/FrameSite.h"
+#include "ui/SkinManager.h"
+
+namespace shell {
+
+class CLaterSubsystems;
+class CWindowMessageEvent;
+
+// Frame command ids the frame acts on itself.
+enum EFrameCommand : unsigned {
+    ID_FRAME_COMMAND_NOTHING = 214,
+    ID_FRAME_SWALLOWED = 14000,
+    ID_FRAME_MINIMIZE = 34070, // to the notification area
+    ID_FRAME_ZOOM = 34080,     // maximise / restore
+    ID_FRAME_CLOSE = 34090,
+    ID_APP_EXIT = 57665,
+    ID_LANGUAGE_FIRST = 600,
+    ID_LANGUAGE_LAST = 630,
+};
+
+// Frame timers.
+inline constexpr int kAdvertTimerMs = 15000; // timer 2
+inline constexpr int kBannerTimerMs = 5000;  // timer 3
+
+class CMainFrame : public QWidget, public ui::IFrameSite {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CLaterSubsystems& later);
+    ~CMainFrame() override;
+
+    // The creation sequence. 0 when the frame is ready; otherwise the exit
+    // code the program ends with (the user has been told why, when there is
+    // something to tell).
+    int Create();
+
+    // Commands from skinned controls, menus and accelerators, after the
+    // instance-id mapping. True when the frame (or a subsystem) handled it.
+    bool OnCommand(unsigned id);
+
+    // Restores the stored placement and shows the frame (start-up).
+    void RestorePlacement();
+    CPlacement CurrentPlacement() const;
+
+    // The status line (any thread).
+    void SetStatusText(const char* text);
+    void ShowStatusMessage(const char* text, unsigned milliseconds);
+    std::string StatusText() const { return m_status.StatusText(); }
+    bool StatusMessageActive() const { return m_statusTimer.isActive(); }
+
+    // A language change asked for a restart: the close can no longer be
+    // vetoed by a module.
+    void SetRestartPending(bool pending) { m_restartPending = pending; }
+    // Language commands (600 to 630) go here (the application).
+    void SetLanguageCommandHandler(std::function<void(unsigned)> handler) {
+        m_languageCommand = std::move(handler);
+    }
+    // Where a fatal skin error ends the program; the default ends the process.
+    void SetExitHandler(std::function<void(int)> handler) { m_exit = std::move(handler); }
+
+    CSettings& Settings() { return m_settings; }
+    ui::CSkinManager& Skins() { return *m_skins; }
+    ui::CFrameControls& Controls() { return *m_controls; }
+    ui::CFramePanels& Panels() { return m_panels; }
+    QWidget* ModuleClientArea() const { return m_moduleClient; }
+    int DebugFilterLevel() const { return m_filterLevel; }
+    bool TrayAvailable() const { return m_trayAvailable; }
+
+    // ui::IFrameSite
+    QWidget* FrameWidget() override { return this; }
+    void OnFrameCommand(int id) override;
+    void RecalcLayout() override;
+    void ShowMessage(const std::string& text) override;
+    void FatalSkinError(const std::string& message, int exitCode) override;
+    void BroadcastSkinChanged() override;
+    void EnsureMinimumSize(int minWidth, int minHeight) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // The close sequence; false when a module vetoed it (nothing changed).
+    bool CloseSequence();
+    bool OnWindowMessage(CWindowMessageEvent& message);
+    void SavePlacementKeys();
+    void MinimizeToTray();
+    void ToggleMaximize();
+    void UpdateZoomTooltip();
+    void RestoreFrameState();
+    void SaveFrameState();
+    // Puts text into every status-line control (window thread).
+    void DisplayStatus(const std::string& text);
+    void RunOnWindowThread(std::function<void()> work);
+    static void HoverStatusSink(void* context, const std::string& text);
+
+    CLaterSubsystems& m_later;
+    CSettings m_settings;
+    ui::CFramePanels m_panels;
+    std::unique_ptr<ui::CFrameControls> m_controls;
+    std::unique_ptr<ui::CSkinManager> m_skins;
+    CStatusLine m_status;
+    QWidget* m_moduleClient = nullptr; // CModulesFrame: module windows live here
+    QTimer m_advertTimer;              // timer 2
+    QTimer m_bannerTimer;              // timer 3
+    QTimer m_statusTimer;              // timer 555
+    int m_filterLevel = -1;
+    bool m_trayAvailable = false;
+    bool m_restartPending = false;
+    bool m_closed = false;
+    std::function<void(unsigned)> m_languageCommand;
+    std::function<void(int)> m_exit;
+};
+
+} // namespace shell
