@@ -87,6 +87,11 @@ template <typename Elem> struct GenericOps {
         for (int i = 0; i < 8; ++i)
             p[2 * i] = re.v[i], p[2 * i + 1] = im.v[i];
     }
+    // The first pass may take its lanes in another order where that saves
+    // shuffles: lane l then holds value kLoadOrder[l]. Identity here.
+    static constexpr std::size_t kLoadOrder[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+    static void LoadComplexInLoadOrder(const T* p, V& re, V& im) { LoadComplex(p, re, im); }
+    static V ToLoadOrder(V a) { return a; }
 };
 
 #if defined(SONVARA_DSP_SSE2)
