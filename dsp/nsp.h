@@ -79,7 +79,11 @@ NSPErrorCallBack nspRedirectError(NSPErrorCallBack handler);
 int nspStdErrReport(int status, const char* funcName, const char* context, const char* file,
                     int line);
 
-// FFTs. N = 2^order; the CCS spectrum holds N/2 + 1 bins.
+// FFTs. N = 2^order; the CCS spectrum holds N/2 + 1 bins. Source and
+// destination must not overlap. NSP_Init builds the tables of the order and
+// returns; NSP_Free drops them and returns (an order outside 0..31 is reported
+// instead). The imaginary parts of CCS bins 0 and N/2 are zero by definition
+// and not read by nspsCcsFftNip. Any alignment of a float or double will do.
 void nspsRealFftNip(const float* src, SCplx* dst, int order, int flags);
 void nspdRealFftNip(const double* src, DCplx* dst, int order, int flags);
 void nspsCcsFftNip(const SCplx* src, float* dst, int order, int flags);
