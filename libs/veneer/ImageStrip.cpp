@@ -138,15 +138,15 @@ void CImageStrip::DrawThreeSlice(QPainter& painter, const QRect& target, int ind
                                  Qt::Orientation orientation) const {
     const QSize fs = FrameSize(frames);
     if (fs.isEmpty() || target.isEmpty()) return;
+    // The frame is scaled to the target's thickness; the caps keep all but
+    // the two middle pixels of its length, which are stretched.
     if (orientation == Qt::Horizontal) {
-        // Scale the frame to the target's height; caps are half that width.
         const int w = std::max(2, fs.width() * target.height() / std::max(1, fs.height()));
-        const int cap = std::min(w / 2, target.width() / 2);
+        const int cap = std::max(0, std::min(w / 2 - 1, target.width() / 2));
         DrawNineSlice(painter, target, index, frames, cap, cap, 0, 0, false);
-        (void)w;
     } else {
         const int h = std::max(2, fs.height() * target.width() / std::max(1, fs.width()));
-        const int cap = std::min(h / 2, target.height() / 2);
+        const int cap = std::max(0, std::min(h / 2 - 1, target.height() / 2));
         DrawNineSlice(painter, target, index, frames, 0, 0, cap, cap, false);
     }
 }
