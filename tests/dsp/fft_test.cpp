@@ -275,13 +275,22 @@ TEST_F(FftTest, InitBuildsTablesOnlyAndFreeDropsThem) {
     std::vector<SCplx> out(1025, SCplx{-1, -1});
     nspsRealFftNip(x.data(), out.data(), 11, NSP_Init | NSP_Forw);
     EXPECT_EQ(out[0].re, -1.0f);
+    // Once the tables exist a transform allocates nothing: an allocation
+    // would meet the failures armed here and be reported.
+    sonvara::dsp::FailNextTableAllocations(2);
+    nspsRealFftNip(x.data(), out.data(), 11, NSP_Forw);
+    nspsCcsFftNip(out.data(), x.data(), 11, NSP_Inv);
+    sonvara::dsp::FailNextTableAllocations(0);
+    EXPECT_EQ(Report().calls, 0);
+    EXPECT_FLOAT_EQ(x[5], 1.0f);
     // Free returns at once, whatever else the flags say, and a later call
     // builds the tables again.
+    const std::vector<float> kept = x;
     nspsCcsFftNip(out.data(), x.data(), 11, NSP_Free | NSP_Inv);
     EXPECT_EQ(sonvara::dsp::CachedTableCount(), before);
-    EXPECT_EQ(x[0], 1.0f);
+    EXPECT_EQ(x, kept);
     nspsRealFftNip(x.data(), out.data(), 11, NSP_Forw);
-    EXPECT_EQ(out[0].re, 2048.0f);
+    EXPECT_FLOAT_EQ(out[0].re, 2048.0f);
     EXPECT_EQ(Report().calls, 0);
 }
 
