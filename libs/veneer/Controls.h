@@ -205,6 +205,8 @@ protected:
     bool m_dragging = false;
     int m_dragGrab = 0;
     bool m_inNotify = false;
+    // Ctrl was held at the last mouse event: the group follows.
+    bool m_groupDrag = false;
 };
 
 // A slider whose images are scaled to the control's thickness.

@@ -137,7 +137,7 @@ void CSCSlider::UserMove(int v, int code, bool fromGroup) {
         Q_EMIT Notify(code, value());
     // Ctrl held: the other sliders of the group follow by the same amount.
     if (!fromGroup && m_group >= 0 && delta != 0 &&
-        (QGuiApplication::keyboardModifiers() & Qt::ControlModifier)) {
+        (m_groupDrag || (QGuiApplication::keyboardModifiers() & Qt::ControlModifier))) {
         for (CSkinBase* member : GroupMembers(m_group)) {
             auto* other = dynamic_cast<CSCSlider*>(member);
             if (other && other != this) other->UserMove(other->value() + delta, code, true);
@@ -180,6 +180,7 @@ void CSCSlider::mousePressEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
+    m_groupDrag = (event->modifiers() & Qt::ControlModifier) != 0;
     const bool horz = orientation() == Qt::Horizontal;
     const QPoint pos = event->position().toPoint();
     const int along = horz ? pos.x() : pos.y();
@@ -202,6 +203,7 @@ void CSCSlider::mousePressEvent(QMouseEvent* event) {
 
 void CSCSlider::mouseMoveEvent(QMouseEvent* event) {
     if (!m_dragging) return;
+    m_groupDrag = (event->modifiers() & Qt::ControlModifier) != 0;
     const QPoint pos = event->position().toPoint();
     const int along = orientation() == Qt::Horizontal ? pos.x() : pos.y();
     const int v = ValueAt(along - m_dragGrab);
@@ -211,6 +213,7 @@ void CSCSlider::mouseMoveEvent(QMouseEvent* event) {
 void CSCSlider::mouseReleaseEvent(QMouseEvent* event) {
     if (!m_dragging || event->button() != Qt::LeftButton) return;
     m_dragging = false;
+    m_groupDrag = false;
     Q_EMIT Notify(kSbThumbPosition, value());
     Q_EMIT Notify(kSbEndScroll, value());
     update();
