@@ -4,6 +4,7 @@
 // means ours is faster). Steadier on a busy machine:
 //   bench_fft --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include "dsp/nsp.h"
+#include "dsp/nsp_internal.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -28,7 +29,10 @@ std::vector<float> TestSignal(size_t n) {
     return x;
 }
 
-void OursForward(benchmark::State& state, int order) {
+// `wide`: the AVX2 kernels where the processor has them; otherwise the
+// baseline ones every x86-64 runs.
+void OursForward(benchmark::State& state, int order, bool wide) {
+    sonvara::dsp::AllowWideKernels(wide);
     const size_t n = size_t{1} << order;
     const std::vector<float> x = TestSignal(n);
     std::vector<SCplx> spec(n / 2 + 1);
@@ -38,11 +42,13 @@ void OursForward(benchmark::State& state, int order) {
         benchmark::DoNotOptimize(spec.data());
         benchmark::ClobberMemory();
     }
+    sonvara::dsp::AllowWideKernels(true);
 }
 
 // Both inverses get a fresh copy of the spectrum each time, because FFTW's
 // fastest complex-to-real plans overwrite their input.
-void OursInverse(benchmark::State& state, int order) {
+void OursInverse(benchmark::State& state, int order, bool wide) {
+    sonvara::dsp::AllowWideKernels(wide);
     const size_t n = size_t{1} << order;
     const std::vector<float> x = TestSignal(n);
     std::vector<SCplx> spec(n / 2 + 1), work(n / 2 + 1);
@@ -54,6 +60,7 @@ void OursInverse(benchmark::State& state, int order) {
         benchmark::DoNotOptimize(back.data());
         benchmark::ClobberMemory();
     }
+    sonvara::dsp::AllowWideKernels(true);
 }
 
 void FftwForward(benchmark::State& state, int order) {
@@ -118,14 +125,18 @@ public:
     }
 
     void PrintRatios() const {
-        std::printf("\nours / FFTW (time ratio, below 1 = ours faster)\n");
+        std::printf("\nours / FFTW (time ratio, below 1 = ours faster; baseline = without AVX2)\n");
         for (int order : kOrders) {
             std::printf("order %2d:", order);
-            for (const char* direction : {"forward", "inverse"}) {
-                const auto ours = times_.find(Name(direction, "ours", order));
-                const auto fftw = times_.find(Name(direction, "fftw", order));
-                if (ours != times_.end() && fftw != times_.end() && fftw->second > 0) {
-                    std::printf("  %s %.3f", direction, ours->second / fftw->second);
+            for (const char* who : {"ours", "ours-baseline"}) {
+                for (const char* direction : {"forward", "inverse"}) {
+                    const auto ours = times_.find(Name(direction, who, order));
+                    const auto fftw = times_.find(Name(direction, "fftw", order));
+                    if (ours != times_.end() && fftw != times_.end() && fftw->second > 0) {
+                        std::printf("  %s%s %.3f", direction,
+                                    std::strcmp(who, "ours") ? " (baseline)" : "",
+                                    ours->second / fftw->second);
+                    }
                 }
             }
             std::printf("\n");
@@ -143,15 +154,18 @@ int main(int argc, char** argv) {
         return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
     };
     for (int order : kOrders) {
+        using benchmark::RegisterBenchmark;
         for (auto* b : {
-                 benchmark::RegisterBenchmark(Name("forward", "ours", order).c_str(), OursForward,
-                                              order),
-                 benchmark::RegisterBenchmark(Name("forward", "fftw", order).c_str(), FftwForward,
-                                              order),
-                 benchmark::RegisterBenchmark(Name("inverse", "ours", order).c_str(), OursInverse,
-                                              order),
-                 benchmark::RegisterBenchmark(Name("inverse", "fftw", order).c_str(), FftwInverse,
-                                              order),
+                 RegisterBenchmark(Name("forward", "ours", order).c_str(), OursForward, order,
+                                   true),
+                 RegisterBenchmark(Name("forward", "fftw", order).c_str(), FftwForward, order),
+                 RegisterBenchmark(Name("inverse", "ours", order).c_str(), OursInverse, order,
+                                   true),
+                 RegisterBenchmark(Name("inverse", "fftw", order).c_str(), FftwInverse, order),
+                 RegisterBenchmark(Name("forward", "ours-baseline", order).c_str(), OursForward,
+                                   order, false),
+                 RegisterBenchmark(Name("inverse", "ours-baseline", order).c_str(), OursInverse,
+                                   order, false),
              }) {
             b->ComputeStatistics("min", fastest);
         }
