@@ -68,6 +68,12 @@ bool CKelFrameApp::InitInstance() {
     m_frame = std::make_unique<CMainFrame>(m_later);
     if (!m_configPath.empty()) m_frame->Settings().SetPath(m_configPath);
     m_frame->SetLanguageCommandHandler([this](unsigned id) { OnLanguageCommand(id); });
+    m_frame->SetLanguageMenuSource([this] {
+        std::vector<std::pair<std::string, bool>> items;
+        for (const auto& e : m_languages)
+            items.emplace_back(e.Name, e.Selected);
+        return items;
+    });
     if (int code = m_frame->Create(); code != 0) {
         m_exitCode = code;
         CloseSplash();

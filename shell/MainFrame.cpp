@@ -1,7 +1,9 @@
 #include "shell/MainFrame.h"
 
+#include "libs/lacquer/Lacquer.h"
 #include "libs/ledgerline/Ledgerline.h"
 #include "libs/trestle/TrestleMessageBox.h"
+#include "libs/veneer/Colors.h"
 #include "libs/veneer/Controls.h"
 #include "platform/Paths.h"
 #include "shell/LaterSubsystems.h"
@@ -9,9 +11,13 @@
 #include "shell/StringTable.h"
 #include "shell/WindowMessage.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QPainter>
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QThread>
@@ -23,6 +29,20 @@ namespace shell {
 namespace {
 
 constexpr const char* kLogSender = "MainFrame";
+
+// The module client area: module windows live here; where none covers it,
+// it shows the skin's window colour.
+class CModulesFrame : public QWidget {
+public:
+    explicit CModulesFrame(QWidget* parent) : QWidget(parent) {
+        setObjectName(QStringLiteral("mdiclient"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter(this).fillRect(rect(), veneer::SkinColor(lacquer::kColorWindow));
+    }
+};
 
 void Splash(unsigned stringId) {
     CStartingDlg::SetCurrentProgressText(QString::fromStdString(LoadString(stringId)));
@@ -99,8 +119,7 @@ int CMainFrame::Create() {
     setEnabled(false);
 
     // 9. The module client area, where module windows live.
-    m_moduleClient = new QWidget(this);
-    m_moduleClient->setObjectName(QStringLiteral("mdiclient"));
+    m_moduleClient = new CModulesFrame(this);
     m_moduleClient->raise();
 
     // 10. - 12.
@@ -354,6 +373,43 @@ void CMainFrame::EnsureMinimumSize(int minWidth, int minHeight) {
     ui::IFrameSite::EnsureMinimumSize(minWidth, minHeight);
 }
 
+// ---------------------------------------------------------------- pop-ups
+
+QMenu* CMainFrame::BuildSkinAndLanguageMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    QMenu* skins = menu->addMenu(QStringLiteral("&Skins"));
+    auto* skinGroup = new QActionGroup(skins);
+    const auto& list = m_skins->Skins();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const unsigned id = static_cast<unsigned>(ui::kSkinCommandFirst + i);
+        QAction* a = skins->addAction(QString::fromStdString(list[i].name));
+        a->setCheckable(true);
+        a->setChecked(m_skins->IsCurrentCommand(static_cast<int>(id)));
+        skinGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+    if (m_languageMenu) {
+        QMenu* languages = menu->addMenu(QStringLiteral("&Language"));
+        const auto entries = m_languageMenu();
+        for (std::size_t i = 0; i < entries.size() && i <= ID_LANGUAGE_LAST - ID_LANGUAGE_FIRST;
+             ++i) {
+            const unsigned id = static_cast<unsigned>(ID_LANGUAGE_FIRST + i);
+            QAction* a = languages->addAction(QString::fromStdString(entries[i].first));
+            a->setCheckable(true);
+            a->setChecked(entries[i].second);
+            connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        }
+    }
+    return menu;
+}
+
+void CMainFrame::contextMenuEvent(QContextMenuEvent* e) {
+    // The frame menu with its skin and language lists belongs to the menu
+    // subsystem; until it exists, the lists are reachable from here.
+    std::unique_ptr<QMenu> menu(BuildSkinAndLanguageMenu(this));
+    menu->exec(e->globalPos());
+}
+
 // ---------------------------------------------------------------- site
 
 void CMainFrame::ShowMessage(const std::string& text) {
@@ -372,6 +428,7 @@ void CMainFrame::BroadcastSkinChanged() {
         CWindowMessageEvent message(WM_SKIN_CHANGED, 0, 0);
         QCoreApplication::sendEvent(w, &message);
     }
+    if (m_moduleClient) m_moduleClient->update();
 }
 
 // ---------------------------------------------------------------- status line

@@ -10,9 +10,13 @@
 
 #include <QTimer>
 #include <QWidget>
+
+class QMenu;
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "shell/Placement.h"
 #include "shell/Settings.h"
@@ -75,6 +79,13 @@ public:
     void SetLanguageCommandHandler(std::function<void(unsigned)> handler) {
         m_languageCommand = std::move(handler);
     }
+    // The language list for the frame's pop-up: names and which is checked.
+    void SetLanguageMenuSource(std::function<std::vector<std::pair<std::string, bool>>()> source) {
+        m_languageMenu = std::move(source);
+    }
+    // The skin and language pop-ups (commands 366 + index, 600 + index); the
+    // context menu of the frame shows them until the frame menu does.
+    QMenu* BuildSkinAndLanguageMenu(QWidget* parent);
     // Where a fatal skin error ends the program; the default ends the process.
     void SetExitHandler(std::function<void(int)> handler) { m_exit = std::move(handler); }
 
@@ -100,6 +111,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     // The close sequence; false when a module vetoed it (nothing changed).
@@ -131,6 +143,7 @@ private:
     bool m_restartPending = false;
     bool m_closed = false;
     std::function<void(unsigned)> m_languageCommand;
+    std::function<std::vector<std::pair<std::string, bool>>()> m_languageMenu;
     std::function<void(int)> m_exit;
 };
 

@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMenu>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -359,6 +360,27 @@ TEST_F(FrameTest, ModuleVetoKeepsTheProgramUnlessARestartIsPending) {
     frame->SetRestartPending(true);
     EXPECT_TRUE(frame->close());
     EXPECT_EQ(Param("Size"), "Maximize");
+}
+
+// The pop-up must offer every skin and language with the current one checked,
+// and its items must reach the same commands as the frame menu's.
+TEST_F(FrameTest, SkinAndLanguagePopupsCarryTheirCommands) {
+    ASSERT_TRUE(Start().InitInstance());
+    std::unique_ptr<QMenu> menu(app->Frame()->BuildSkinAndLanguageMenu(nullptr));
+    ASSERT_EQ(menu->actions().size(), 2);
+    QMenu* skins = menu->actions()[0]->menu();
+    QMenu* languages = menu->actions()[1]->menu();
+    ASSERT_TRUE(skins && languages);
+    ASSERT_EQ(skins->actions().size(), 1);
+    EXPECT_EQ(skins->actions()[0]->text().toStdString(), "Shell Test");
+    EXPECT_TRUE(skins->actions()[0]->isChecked());
+    ASSERT_EQ(languages->actions().size(), 1);
+    EXPECT_TRUE(languages->actions()[0]->isChecked());
+    // Choosing the language that is already current writes Language.xml and
+    // asks nothing.
+    languages->actions()[0]->trigger();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(app->RestartFlag());
 }
 
 TEST_F(FrameTest, LanguageChangeAsksAndRestarts) {

@@ -1,5 +1,4 @@
-// One QApplication for a test program, on the offscreen platform unless the
-// environment chose another, created on first use.
+// The QApplication of a shell Qt test program (QtTestMain.cpp creates it).
 #pragma once
 
 #include <QApplication>
@@ -8,12 +7,8 @@
 namespace shelltest {
 
 inline QApplication& EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "shell_qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    if (!qApp) std::abort(); // the test program's main creates it
+    return *static_cast<QApplication*>(QCoreApplication::instance());
 }
 
 } // namespace shelltest
