@@ -37,6 +37,7 @@ void CAutoPanel::ClearSkin() {
     m_image.reset();
     m_custom = false;
     SetPlainSize(QSize());
+    m_sizeFromControls = true;
     update();
 }
 
@@ -49,6 +50,7 @@ bool CAutoPanel::LoadFromSkin(const CXmlNode& element) {
     element.GetAttribute("Width", w);
     element.GetAttribute("Height", h);
     SetPlainSize(QSize(std::max(0, w), std::max(0, h)));
+    m_sizeFromControls = w <= 0 && h <= 0;
 
     std::string source;
     if (!element.GetAttribute("Source", source)) return false;
@@ -71,6 +73,7 @@ bool CAutoPanel::LoadFromSkin(const CXmlNode& element) {
     const bool ok = UseCustomSkin(reinterpret_cast<const veneer::_UNKNOWN_RESOURCES_*>(&record));
     // An image that does not decode: plain look at the skin's plain size.
     if (ok && !m_image) m_custom = false;
+    if (m_custom) m_sizeFromControls = false;
     update();
     return ok;
 }
@@ -80,6 +83,12 @@ bool CAutoPanel::AddControl(veneer::CSkinBase* control, int x, int y, int cx, in
     if (!control) return false;
     QWidget* w = control->GetWnd();
     m_controls.push_back(_CONTROL_INFO_{control, x, y, cx, cy, flags});
+    if (m_sizeFromControls) {
+        constexpr int kMargin = 4;
+        const QSize plain = GetInitialSize();
+        SetPlainSize(QSize(std::max(plain.width(), x + std::max(cx, 0) + kMargin),
+                           std::max(plain.height(), y + std::max(cy, 0) + kMargin)));
+    }
     w->setParent(this);
     w->show();
     PlaceOne(m_controls.back());

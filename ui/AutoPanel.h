@@ -63,6 +63,9 @@ protected:
     QWidget* m_frame;
     IFrameSite* m_site;
     std::vector<_CONTROL_INFO_> m_controls;
+    // Neither an image nor "Width"/"Height": the panel grows to hold its
+    // controls, so a skin whose images are missing still shows them.
+    bool m_sizeFromControls = false;
 };
 
 // The top panel doubles as the window caption: dragging it moves the frame,

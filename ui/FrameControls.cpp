@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QPointer>
+#include <string_view>
 
 #include "libs/lacquer/Lacquer.h"
 #include "platform/Paths.h"
@@ -132,6 +133,9 @@ bool CFrameControls::RebuildFrameControls(const CXmlNode& mainFrame, int& minWid
         m_site->RebuildModuleButtons(*this, mainFrame.FindChild("Modules"));
     }
     m_site->EnsureMinimumSize(minWidth, minHeight);
+    // The new skin's panels may have other sizes than the old one's, and
+    // the window need not change size for them to take their places.
+    m_site->RecalcLayout();
     return true;
 }
 
@@ -214,6 +218,15 @@ void CFrameControls::CreateControl(SControlRow& row, const CXmlNode& element) {
 
     PlaceControl(control, element);
     control->SetTooltip(row.tooltip, row.statusText);
+    // Screen readers, and the plain look of a button without image, need a
+    // name; the menu buttons have no tooltip, so they are named after their
+    // menu ("MENU_FILE" is "File").
+    QString name = QString::fromStdString(row.tooltip);
+    if (name.isEmpty() && std::string_view(row.name).starts_with("MENU_")) {
+        name = QString::fromLatin1(row.name + 5).toLower();
+        if (!name.isEmpty()) name[0] = name[0].toUpper();
+    }
+    control->GetWnd()->setAccessibleName(name);
 }
 
 veneer::CSkinBase* CFrameControls::MakeControl(int kind, const SControlRow& row,

@@ -111,7 +111,9 @@ void CSCButton::PaintPlain(QPainter& p) {
     p.setBrush(face);
     p.drawRoundedRect(r, 4, 4);
     QString label = text();
-    if (label.isEmpty()) label = QString::fromStdString(Tooltip()).left(width() > 40 ? 6 : 2);
+    if (label.isEmpty()) label = accessibleName();
+    if (label.isEmpty()) label = QString::fromStdString(Tooltip());
+    if (fontMetrics().horizontalAdvance(label) > width() - 4) label = label.left(2);
     p.setPen(isCheckable() && isChecked() ? SkinColor(lacquer::kColorHighlightText)
                                           : SkinColor(lacquer::kColorFaceText));
     QFont f = font();

@@ -87,3 +87,30 @@ TEST_F(ShippedSkins, EverySkinPlacesEveryControlKindWithItsImages) {
         }
     }
 }
+
+// A shipped skin with every image gone still gives a whole, usable window.
+TEST_F(ShippedSkins, WithoutItsImagesASkinStillShowsEveryControl) {
+    testsupport::TempDir program;
+    std::filesystem::create_directories(program.file("Skins"));
+    std::filesystem::copy_file(SONVARA_SOURCE_DIR "/data/Skins/Nocturne.xml",
+                               program.file("Skins/Nocturne.xml"));
+    platform::SetProgramDirectory(program.path() + "/");
+    CTestFrame frame;
+    frame.LoadTexts();
+    ASSERT_TRUE(frame.skins.FindSkins());
+    ASSERT_TRUE(frame.skins.ApplySkin());
+    EXPECT_EQ(frame.skins.MinWidth(), 0); // no panel image: the skin gives no size
+    for (const SControlRow& row : frame.controls.Table().Rows()) {
+        for (const SInstance& inst : row.instances) {
+            if (row.kind != kKindText && row.kind != kKindScrollText) {
+                EXPECT_FALSE(inst.control->IsCustomSkin()) << row.name;
+            }
+            EXPECT_TRUE(dynamic_cast<CAutoPanel*>(inst.control->GetWnd()->parentWidget()));
+        }
+    }
+    frame.resize(760, 420);
+    frame.show();
+    QDir().mkpath(SONVARA_TEST_OUTPUT_DIR);
+    EXPECT_TRUE(
+        Render(frame, 1.0).save(QStringLiteral(SONVARA_TEST_OUTPUT_DIR "/skin_plain_1x.png")));
+}
