@@ -88,6 +88,11 @@ public:
     virtual void RebuildModuleButtons(CFrameControls& controls, const CXmlNode* modules) {
         (void)controls, (void)modules;
     }
+    // Surround dialog: ISkin::SkinWindow met a surround view widget (class
+    // or object name "SurrView"); the surround subsystem attaches its
+    // skinned view. Nothing is attached until it exists.
+    virtual void SkinSurroundView(QWidget* view) { (void)view; }
+
     // After a skin change: the active module's KelLoadSkin, then the module
     // shown again.
     virtual void NotifyActiveModuleSkin() {}

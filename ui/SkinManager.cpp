@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QWidget>
+#include <cstring>
 
 #include "libs/lacquer/Lacquer.h"
 #include "libs/veneer/Controls.h"
@@ -42,10 +43,18 @@ void Attach(QWidget* widget, const char* veneerClass) {
     if (qobject_cast<QDialog*>(widget)) widget->setAutoFillBackground(true);
 }
 
-void SkinRecursively(QWidget* widget, bool flag) {
-    if (const char* cls = SkinClassFor(widget)) Attach(widget, cls);
+bool IsSurroundView(const QWidget* w) {
+    return std::strcmp(w->metaObject()->className(), "SurrView") == 0 ||
+           w->objectName() == QLatin1String("SurrView");
+}
+
+void SkinRecursively(QWidget* widget, bool flag, IFrameSite* site) {
+    if (IsSurroundView(widget))
+        site->SkinSurroundView(widget);
+    else if (const char* cls = SkinClassFor(widget))
+        Attach(widget, cls);
     for (QObject* child : widget->children())
-        if (auto* w = qobject_cast<QWidget*>(child)) SkinRecursively(w, flag);
+        if (auto* w = qobject_cast<QWidget*>(child)) SkinRecursively(w, flag, site);
 }
 } // namespace
 
@@ -176,7 +185,7 @@ std::uint32_t CSkinManager::GetColor(int index) {
 }
 
 bool CSkinManager::SkinWindow(QWidget* window, bool flag) {
-    if (window) SkinRecursively(window, flag);
+    if (window) SkinRecursively(window, flag, m_site);
     return true;
 }
 

@@ -276,6 +276,8 @@ TEST_F(SkinTest, SkinWindowDressesNestedDialogsByWidgetKind) {
     auto* slider = new QSlider(inner);
     auto* check = new QCheckBox(inner);
     auto* push = new QPushButton(inner);
+    auto* surround = new QWidget(inner);
+    surround->setObjectName(QStringLiteral("SurrView"));
     ISkin& skin = frame.skins;
     EXPECT_TRUE(skin.SkinWindow(&dialog, true));
     EXPECT_STREQ(SkinClassFor(&dialog), "CSCScaleDialog");
@@ -285,6 +287,7 @@ TEST_F(SkinTest, SkinWindowDressesNestedDialogsByWidgetKind) {
     EXPECT_STREQ(SkinClassFor(slider), "CSCScaleSlider");
     EXPECT_STREQ(SkinClassFor(check), "CSCButton");
     EXPECT_STREQ(SkinClassFor(push), "CSCScaleButton");
+    EXPECT_EQ(frame.surroundViews, (std::vector<QWidget*>{surround}));
     for (QWidget* w : std::initializer_list<QWidget*>{&dialog, label, inner, edit})
         EXPECT_EQ(w->palette().color(QPalette::Window),
                   veneer::ToQColor(lacquer::GetSkinColor(lacquer::kColorWindow)));

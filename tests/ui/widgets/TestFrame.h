@@ -37,6 +37,7 @@ public:
         fatalCode = exitCode;
     }
     void BroadcastSkinChanged() override { ++skinChanged; }
+    void SkinSurroundView(QWidget* view) override { surroundViews.push_back(view); }
     void OnPlayerSlider(int id, int code, int position) override {
         playerSliders.push_back({id, code, position});
     }
@@ -95,6 +96,7 @@ public:
     std::string fatal;
     int fatalCode = 0;
     int skinChanged = 0;
+    std::vector<QWidget*> surroundViews;
     std::vector<SMove> playerSliders;
     std::vector<SMove> equalizer;
 
