@@ -1,0 +1,40 @@
+// Messages between modules (and the host) by display name.
+//
+// Slot order is fixed. Names compare without regard to letter case. Two
+// names are reserved: "Main frame" (the host; valid as sender and recipient)
+// and "All modules" (valid as recipient: every loaded module gets the
+// message except the sender itself).
+#pragma once
+
+#include <cstdint>
+
+struct _MODULE_INFO_;
+
+enum : std::int32_t {
+    MESSAGE_OK = 0,                 // delivered and accepted
+    MESSAGE_RECIPIER_NOT_FOUND = 1, // no module has the recipient's name
+    MESSAGE_SENDER_NOT_FOUND = 2,   // no module has the sender's name
+    MESSAGE_RECIPIER_ERROR = 3,     // the recipient lacks KelPassMessage or refused
+    MESSAGE_INTERNAL_ERROR = 4,     // never produced by the host
+};
+
+namespace sonvara {
+inline constexpr const char* kHostPartyName = "Main frame";
+inline constexpr const char* kAllModulesName = "All modules";
+} // namespace sonvara
+
+class IModuleCom {
+public:
+    // Delivers message to the recipient's KelPassMessage synchronously, on
+    // the calling thread (any thread), and returns a MESSAGE_... code. Every
+    // request is recorded in the host's history, written to sonvara.log at
+    // close. A module must not hold a lock its own KelPassMessage takes.
+    virtual std::int32_t SendModuleMessage(const char* recipient, const char* sender,
+                                           const char* message) = 0;
+    // The record the named module filled in KelGetModuleInfo, or null.
+    // Owned by the host; valid while that module is loaded. Window thread.
+    virtual const _MODULE_INFO_* FindModuleInfo(const char* moduleName) = 0;
+
+protected:
+    ~IModuleCom() = default;
+};
