@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QPointer>
+#include <algorithm>
 #include <string_view>
 
 #include "libs/lacquer/Lacquer.h"
@@ -106,8 +107,10 @@ bool CFrameControls::RebuildFrameControls(const CXmlNode& mainFrame, int& minWid
             }
         }
 
+        std::vector<int> restored;
         for (SControlRow& row : m_table.Rows()) {
             if (!row.savedState) continue;
+            restored.push_back(row.id);
             for (SInstance& inst : row.instances)
                 inst.control->LoadControlState(row.savedState);
             m_panels->Panel(EPanel::Up)->FreeMemory(row.savedState);
@@ -116,8 +119,13 @@ bool CFrameControls::RebuildFrameControls(const CXmlNode& mainFrame, int& minWid
 
         m_eqGroup = veneer::CSkinBase::GetUniqueGroupID();
         for (int b = 0; b < 10; ++b) {
-            for (veneer::CSCSlider* s : Sliders(kIdEquaSlider1 + 10 * b)) {
+            const int id = kIdEquaSlider1 + 10 * b;
+            const bool fresh = std::find(restored.begin(), restored.end(), id) == restored.end();
+            for (veneer::CSCSlider* s : Sliders(id)) {
                 s->SetRange(0, 200, false);
+                // A band the skin shows for the first time starts flat, until
+                // the equalizer gives its own positions.
+                if (fresh) s->SetPos(100, false);
                 s->SetSkinStyleEx(s->GetSkinStyleEx() | veneer::kStyleCentred);
                 s->AddToGroup(m_eqGroup);
             }

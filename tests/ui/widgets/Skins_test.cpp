@@ -179,6 +179,7 @@ TEST_F(SkinTest, StateOfSwitchesAndBandsSurvivesASkinChange) {
     EXPECT_EQ(frame.skins.CurrentIndex(), 1);
     ASSERT_TRUE(frame.skins.ApplySkin());
     frame.controls.SetChecked(kIdPlayerShuffle, true);
+    EXPECT_EQ(frame.controls.Sliders(16020).front()->GetPos(), 100); // flat until loaded
     frame.controls.Sliders(16020).front()->SetPos(57);
 
     ASSERT_TRUE(frame.skins.OnSkinCommand(366));
