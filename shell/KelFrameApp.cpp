@@ -13,14 +13,29 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QProcess>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <strings.h>
+#include <unistd.h>
 
 namespace shell {
 
 namespace {
+
 constexpr const char* kDefaultAutoOpenModule = "Sonvara Suite";
+
+// Written by the signal handler, read by the window thread.
+int g_signalWriteEnd = -1;
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe calls here; a full pipe means a close is pending.
+    [[maybe_unused]] ssize_t n = ::write(g_signalWriteEnd, &byte, 1);
 }
+
+} // namespace
 
 CKelFrameApp::CKelFrameApp(int argc, const char* const* argv, CLaterSubsystems& later)
     : m_later(later) {
@@ -29,6 +44,13 @@ CKelFrameApp::CKelFrameApp(int argc, const char* const* argv, CLaterSubsystems& 
 }
 
 CKelFrameApp::~CKelFrameApp() {
+    if (m_signalPipe[0] >= 0) {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        g_signalWriteEnd = -1;
+        ::close(m_signalPipe[0]);
+        ::close(m_signalPipe[1]);
+    }
     m_frame.reset();
     m_splash.reset();
     SetStringTranslator(nullptr);
@@ -97,6 +119,8 @@ bool CKelFrameApp::InitInstance() {
     AskDefaultPlayer();
     HandOverFiles();
 
+    InstallTerminationHandler();
+
     // Idle time is when the event loop is about to wait.
     if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
@@ -104,6 +128,24 @@ bool CKelFrameApp::InitInstance() {
         connect(dispatcher, &QAbstractEventDispatcher::awake, this, [this] { m_idleCount = 0; });
     }
     return true;
+}
+
+void CKelFrameApp::InstallTerminationHandler() {
+    if (g_signalWriteEnd >= 0 || ::pipe2(m_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    g_signalWriteEnd = m_signalPipe[1];
+    auto* notifier = new QSocketNotifier(m_signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char buffer[16];
+        while (::read(m_signalPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        // A module may refuse the first request; a second one closes over
+        // its refusal, as a pending restart does: the user asked twice.
+        if (!m_frame) return;
+        if (++m_terminationRequests > 1) m_frame->SetRestartPending(true);
+        m_frame->close();
+    });
+    std::signal(SIGINT, OnTerminationSignal);
+    std::signal(SIGTERM, OnTerminationSignal);
 }
 
 void CKelFrameApp::LoadTranslations() {

@@ -62,6 +62,9 @@ public:
     void SetConfigPath(std::string path) { m_configPath = std::move(path); }
 
 private:
+    // Ctrl+C or a termination request closes the frame the normal way, so
+    // the settings are saved as on any other close.
+    void InstallTerminationHandler();
     void LoadTranslations();
     void HandleRegistrationFlags();
     void AskDefaultPlayer();
@@ -80,6 +83,8 @@ private:
     bool m_restart = false;
     int m_exitCode = 0;
     int m_idleCount = 0;
+    int m_signalPipe[2] = {-1, -1};
+    int m_terminationRequests = 0;
 };
 
 } // namespace shell

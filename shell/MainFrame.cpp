@@ -62,7 +62,8 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
       m_exit([](int code) { std::exit(code); }) {
     setObjectName(QStringLiteral("MainFrame"));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    // The frame paints nothing itself: the panels and module windows cover it.
+    // Panels and the module client area cover the frame; before the first
+    // layout it shows the palette's window colour rather than garbage.
     setAutoFillBackground(true);
 
     m_settings.SetModuleNameTest(

@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -321,6 +322,20 @@ TEST_F(FrameTest, StatusMessageGivesWayToTheKeptText) {
     while (frame->StatusMessageActive())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     EXPECT_EQ(text->Text().toStdString(), "Playing");
+}
+
+// Worker threads set status texts; the widgets must only be touched on the
+// window thread.
+TEST_F(FrameTest, StatusTextFromAnotherThreadArrivesOnTheWindowThread) {
+    ASSERT_TRUE(Start().InitInstance());
+    CMainFrame* frame = app->Frame();
+    auto* text =
+        dynamic_cast<veneer::CSCStatic*>(frame->Controls().FindControls(ui::kIdStatusBar).at(0));
+    ASSERT_TRUE(text);
+    std::thread([frame] { frame->SetStatusText("Recording"); }).join();
+    EXPECT_EQ(frame->StatusText(), "Recording");
+    Drain();
+    EXPECT_EQ(text->Text().toStdString(), "Recording");
 }
 
 TEST_F(FrameTest, FrameCommandsZoomMinimiseAndClose) {
