@@ -12,6 +12,10 @@
 #include <QWidget>
 
 class QMenu;
+
+namespace sonvara {
+class CWindowMessageEvent;
+}
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,7 +33,6 @@ class QMenu;
 namespace shell {
 
 class CLaterSubsystems;
-class CWindowMessageEvent;
 
 // Frame command ids the frame acts on itself.
 enum EFrameCommand : unsigned {
@@ -116,7 +119,7 @@ protected:
 private:
     // The close sequence; false when a module vetoed it (nothing changed).
     bool CloseSequence();
-    bool OnWindowMessage(CWindowMessageEvent& message);
+    bool OnWindowMessage(sonvara::CWindowMessageEvent& message);
     void SavePlacementKeys();
     void MinimizeToTray();
     void ToggleMaximize();

@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMenu>
+#include <QStatusTipEvent>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -322,6 +323,13 @@ TEST_F(FrameTest, StatusMessageGivesWayToTheKeptText) {
     while (frame->StatusMessageActive())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     EXPECT_EQ(text->Text().toStdString(), "Playing");
+
+    // A menu prompt passes through the same way.
+    QStatusTipEvent tip(QStringLiteral("Opens a file"));
+    QCoreApplication::sendEvent(frame, &tip);
+    EXPECT_EQ(text->Text().toStdString(), "Opens a file");
+    EXPECT_TRUE(frame->StatusMessageActive());
+    EXPECT_EQ(frame->StatusText(), "Playing");
 }
 
 // Worker threads set status texts; the widgets must only be touched on the
