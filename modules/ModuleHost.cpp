@@ -126,8 +126,11 @@ void CModuleHost::LoadOne(const std::string& path) {
         raw->KelInitialize(m_site.ModuleClientArea(), buffer, sizeof buffer, &m_query);
     if (!window) {
         const std::string name = raw->Name;
-        // It may have acquired the player while initialising.
+        // It may have taken the player or handed it a callback while
+        // initialising; nothing plays yet at start-up, so detaching the
+        // source costs nothing and keeps the player off unloaded code.
         if (raw->playerOwner) m_player.ReleasePlayer(name.c_str());
+        DetachPlayerSource();
         auto it = std::find_if(m_table.begin(), m_table.end(),
                                [raw](const auto& e) { return e.get() == raw; });
         std::unique_ptr<CModuleEntry> failed = std::move(*it);
@@ -283,6 +286,11 @@ void CModuleHost::NotifySkinChanged() {
     if (CModuleEntry* active = GetActiveModule()) active->KelLoadSkin(active->Window, 0);
 }
 
+void CModuleHost::DetachPlayerSource() {
+    m_player.Engine().Stop(CExtPlayer::kStopRequested);
+    m_player.Engine().SetStreamCallback(nullptr, nullptr);
+}
+
 bool CModuleHost::AllowClose() {
     for (auto& e : m_table)
         if (e->Name == sonvara::kCloseVetoModuleName && e->KelTryClose)
@@ -291,10 +299,12 @@ bool CModuleHost::AllowClose() {
 }
 
 void CModuleHost::ReleaseModules() {
+    // The player may still hold a module's stream callback: stop it and let
+    // the callback hear of its detachment while its code is still loaded.
+    if (!m_table.empty()) DetachPlayerSource();
     while (!m_table.empty()) {
         std::unique_ptr<CModuleEntry> e = std::move(m_table.front());
         m_table.erase(m_table.begin());
-        if (e->playerOwner) m_player.Engine().Stop(1);
         if (e->Window) m_site.DestroyModuleWindow(e->Window);
         e->Library.Unload();
     }

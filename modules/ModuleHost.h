@@ -129,6 +129,9 @@ private:
     void Log(const char* format, const std::string& argument = {});
     void LoadOne(const std::string& path);
     void AfterActivationChange();
+    // Stops the player and drops its stream callback, before module code
+    // that may own the callback is unloaded.
+    void DetachPlayerSource();
 
     IModuleHostSite& m_site;
     std::vector<std::unique_ptr<CModuleEntry>> m_table;
