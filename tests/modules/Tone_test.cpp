@@ -33,7 +33,9 @@ public:
     QWidget clientArea;
 };
 
-QApplication& App() {
+} // namespace
+
+QApplication& TestApp() {
     static int argc = 1;
     static char name[] = "modules_tone_tests";
     static char* argv[] = {name, nullptr};
@@ -41,6 +43,8 @@ QApplication& App() {
     static QApplication app(argc, argv);
     return app;
 }
+
+namespace {
 
 std::string ToneModulePath() {
     const char* chosen = std::getenv("SONVARA_TONE_MODULE");
@@ -50,7 +54,7 @@ std::string ToneModulePath() {
 } // namespace
 
 TEST(ToneModule, PlaysThroughThePlayerIntoAWavFile) {
-    App();
+    TestApp();
     setenv("SONVARA_TONE_MS", "500", 1);
     TempDir dir;
     const std::string wavPath = dir.file("tone.wav");
