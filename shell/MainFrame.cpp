@@ -430,6 +430,8 @@ void CMainFrame::BroadcastSkinChanged() {
         QCoreApplication::sendEvent(w, &message);
     }
     if (m_moduleClient) m_moduleClient->update();
+    // The new maximise button starts with the row's "Maximize" text.
+    UpdateZoomTooltip();
 }
 
 // ---------------------------------------------------------------- status line

@@ -360,6 +360,11 @@ TEST_F(FrameTest, FrameCommandsZoomMinimiseAndClose) {
     // The button's own instance id (34081) commands the same.
     EXPECT_TRUE(frame->OnCommand(34081));
     EXPECT_TRUE(frame->isMaximized());
+    // A skin change rebuilds the button; the new one must still say "Restore".
+    EXPECT_TRUE(frame->OnCommand(366));
+    zoom = frame->Controls().FindControls(ui::kIdFrameZoom);
+    ASSERT_EQ(zoom.size(), 1u);
+    EXPECT_EQ(zoom[0]->Tooltip(), "Restore");
 
     // Without a tray icon the minimised window stays reachable.
     frame->OnCommand(ID_FRAME_MINIMIZE);
