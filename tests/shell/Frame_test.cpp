@@ -23,6 +23,7 @@
 #include <QStatusTipEvent>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 
 namespace {
@@ -39,7 +40,13 @@ struct RecordingSubsystems : CLaterSubsystems {
     bool allowClose = true;
     std::vector<std::string> modules;
 
-    void Note(const std::string& what) { calls.push_back(what); }
+    // Each call with what the splash showed at that moment.
+    std::map<std::string, std::string> splashAt;
+    void Note(const std::string& what) {
+        calls.push_back(what);
+        CStartingDlg* splash = CStartingDlg::Current();
+        splashAt[what] = splash ? splash->ProgressText().toStdString() : "<no splash>";
+    }
     bool Called(const std::string& what) const {
         return std::find(calls.begin(), calls.end(), what) != calls.end();
     }
@@ -183,6 +190,12 @@ TEST_F(FrameTest, FreshStartShowsTheSkinnedFrameMaximisedAndReady) {
         "ReloadAdvertLists", "BuildFrameMenu",       "ActivateModule 0"};
     for (std::size_t i = 1; i < order.size(); ++i)
         EXPECT_LT(later.IndexOf(order[i - 1]), later.IndexOf(order[i])) << order[i];
+    // The splash tells what start-up is doing while it does it.
+    EXPECT_EQ(later.splashAt["CreateSurroundDialog"], "Creating Skin Elements...");
+    EXPECT_EQ(later.splashAt["BuildEffectMenus"], "Loading Effects...");
+    EXPECT_EQ(later.splashAt["LoadAdverts"], "Loading Advertisings...");
+    EXPECT_EQ(later.splashAt["LoadModules"], "Loading Modules...");
+    EXPECT_EQ(later.splashAt["RestorePlayerState"], "Initializing Main Frame State...");
     // No registration exists yet, so nothing was asked.
     EXPECT_FALSE(later.Called("AskDefaultPlayer"));
 
