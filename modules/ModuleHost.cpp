@@ -18,7 +18,6 @@ namespace modules {
 namespace {
 
 constexpr const char* kProductName = "Sonvara";
-constexpr const char* kDefaultAutoOpenModule = "Sonvara Suite";
 
 bool SameName(const std::string& a, const char* b) {
     return b && platform::EqualNoCase(a, b);
@@ -363,26 +362,6 @@ std::int32_t CModuleHost::SendModuleMessage(const char* recipient, const char* s
 
 void CModuleHost::WriteMessageLog(const std::string& path) const {
     m_history.WriteLog(path.empty() ? CMessageHistory::DefaultLogPath() : path);
-}
-
-std::string CModuleHost::BuildOpenMessage(const std::vector<std::string>& files) {
-    std::string text = "open";
-    for (const auto& f : files)
-        text += " \"" + f + "\"";
-    return text;
-}
-
-void CModuleHost::HandOverFiles(const std::vector<std::string>& files) {
-    if (files.empty()) return;
-    const std::string text = BuildOpenMessage(files);
-    // The module-choice dialog does not exist yet, so the files go to the
-    // AutoOpen module as if AutoOpen_AskMe were "No".
-    char module[260] = {};
-    if (!m_site.GetParam(sonvara::kHostPartyName, "AutoOpen", module, sizeof module) ||
-        module[0] == '\0')
-        std::snprintf(module, sizeof module, "%s", kDefaultAutoOpenModule);
-    ActivateModuleByName(module);
-    SendModuleMessage(module, sonvara::kHostPartyName, text.c_str());
 }
 
 } // namespace modules

@@ -109,14 +109,6 @@ public:
     // Writes the history to path (default: CMessageHistory::DefaultLogPath()).
     void WriteMessageLog(const std::string& path = {}) const;
 
-    // --- command-line files ---
-    // The bus text for files: "open" then, per file, a space and the path in
-    // double quotes.
-    static std::string BuildOpenMessage(const std::vector<std::string>& files);
-    // Hands files to the AutoOpen module (default "Sonvara Suite"): activate
-    // it, then send it the "open" text from "Main frame".
-    void HandOverFiles(const std::vector<std::string>& files);
-
     // --- the interfaces handed to modules ---
     IQueryInterface* QueryInterface() { return &m_query; }
     XApplication& Application() { return m_application; }

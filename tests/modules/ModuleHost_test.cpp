@@ -156,15 +156,3 @@ TEST(ModuleToolbar, SkinOrderSortsTheTableStably) {
     f.host->RefreshModuleMenus();
     EXPECT_NE(f.host->Entry(0).Menu, nullptr);
 }
-
-// Files from the command line go to the AutoOpen module as one "open" text.
-TEST(CommandLineFiles, HandedToTheAutoOpenModule) {
-    EXPECT_EQ(modules::CModuleHost::BuildOpenMessage({"/a b.wav", "/c.mp3"}),
-              "open \"/a b.wav\" \"/c.mp3\"");
-    HostFixture f;
-    f.Load({"alpha", "beta"});
-    ASSERT_TRUE(f.site.settings.SetParam("Main frame", "AutoOpen", "Beta"));
-    f.host->HandOverFiles({"/x.wav"});
-    EXPECT_EQ(f.host->GetActiveModule(), &f.host->Entry(1));
-    EXPECT_THAT(Journal(), ::testing::Contains("beta: message from Main frame: open \"/x.wav\""));
-}

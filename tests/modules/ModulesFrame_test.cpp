@@ -4,12 +4,10 @@
 #include "sonvara/MessageEvent.h"
 #include "sonvara/Messages.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <gtest/gtest.h>
-
-QApplication& TestApp(); // Tone_test.cpp
 
 namespace {
 
@@ -35,7 +33,6 @@ protected:
 // Dragging over an inactive module's button must switch to that module while
 // the drag goes on; a button without a module does nothing at all.
 TEST(ModuleButton, DragEnterActivatesAndClickSendsTheCommand) {
-    TestApp();
     QWidget frame;
     std::vector<unsigned> commands;
     modules::CModuleButton button(&frame, 238, [&](unsigned id) { commands.push_back(id); });
@@ -63,7 +60,6 @@ TEST(ModuleButton, DragEnterActivatesAndClickSendsTheCommand) {
 }
 
 TEST(ModulesFrame, SiteShowsSendsAndForwardsActivation) {
-    TestApp();
     modules::CModulesFrame area;
     area.resize(300, 200);
     auto* first = new Recorder(&area);

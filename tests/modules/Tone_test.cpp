@@ -10,7 +10,7 @@
 #include "sonvara/MessageEvent.h"
 #include "sonvara/Messages.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QWidget>
 #include <cmath>
 #include <cstdlib>
@@ -35,15 +35,6 @@ public:
 
 } // namespace
 
-QApplication& TestApp() {
-    static int argc = 1;
-    static char name[] = "modules_tone_tests";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication app(argc, argv);
-    return app;
-}
-
 namespace {
 
 std::string ToneModulePath() {
@@ -54,7 +45,6 @@ std::string ToneModulePath() {
 } // namespace
 
 TEST(ToneModule, PlaysThroughThePlayerIntoAWavFile) {
-    TestApp();
     setenv("SONVARA_TONE_MS", "500", 1);
     TempDir dir;
     const std::string wavPath = dir.file("tone.wav");
