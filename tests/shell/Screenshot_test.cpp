@@ -9,6 +9,7 @@
 #include "shell/KelFrameApp.h"
 #include "shell/LaterSubsystems.h"
 #include "shell/MainFrame.h"
+#include "shell/StartingDlg.h"
 #include "support/TempDir.h"
 #include "ui/SkinList.h"
 
@@ -68,6 +69,17 @@ TEST(ShippedSkins, StartSwitchAndLeaveScreenshots) {
     lacquer::UnloadSkin();
     platform::SetProgramDirectory("");
     platform::SetSettingsDirectory("");
+}
+
+TEST(Splash, LeavesAScreenshot) {
+    shelltest::EnsureApplication();
+    fs::create_directories(SCREENSHOT_DIR);
+    shell::CStartingDlg splash;
+    EXPECT_EQ(shell::CStartingDlg::Current(), &splash);
+    splash.SetProgressText(QStringLiteral("Loading Skin..."));
+    // Picture, its 1-pixel frame and the 15-pixel strip.
+    EXPECT_EQ(splash.height(), 200 + 2 + shell::CStartingDlg::kStripHeight);
+    EXPECT_TRUE(splash.grab().save(QStringLiteral(SCREENSHOT_DIR "/sonvara-splash.png")));
 }
 
 } // namespace
