@@ -1,5 +1,7 @@
 #include "ModulesTestSupport.h"
 
+#include "modules/ShellBridge.h"
+
 #include "sonvara/Messages.h"
 
 #include <fstream>
@@ -155,4 +157,28 @@ TEST(ModuleToolbar, SkinOrderSortsTheTableStably) {
     f.host->ActivateModule(0);
     f.host->RefreshModuleMenus();
     EXPECT_NE(f.host->Entry(0).Menu, nullptr);
+}
+
+// The shell's hooks must reach the host once it exists, and keep the
+// shell's defaults before.
+TEST(ShellBridge, ForwardsOnceTheHostIsSet) {
+    modules::CModuleHostBridge bridge;
+    EXPECT_EQ(bridge.SendModuleMessage("A", "Main frame", "x"), MESSAGE_INTERNAL_ERROR);
+    EXPECT_TRUE(bridge.ModulesAllowClose());
+    EXPECT_EQ(bridge.ChooseModuleForFiles(), 1);
+
+    HostFixture f;
+    f.folder = std::make_unique<ProbeFolder>(std::vector<std::string>{"alpha", "quillon"});
+    bridge.SetHost(f.host.get());
+    f.host->LoadModules(f.folder->Path());
+    EXPECT_THAT(bridge.ModuleDisplayNames(), ElementsAre("Alpha", "Quillon"));
+    EXPECT_TRUE(bridge.IsLoadedModule("quillon"));
+    EXPECT_FALSE(bridge.ModulesAllowClose());
+    EXPECT_TRUE(bridge.RouteCommandToModule(sonvara::ID_MODULE_FIRST));
+    EXPECT_EQ(f.host->GetActiveModule(), &f.host->Entry(0));
+    EXPECT_TRUE(bridge.RouteCommandToModule(5000));
+    EXPECT_EQ(bridge.SendModuleMessage("alpha", "Main frame", "x"), MESSAGE_OK);
+    EXPECT_TRUE(bridge.HandlePlayerCommand(sonvara::ID_PLAYER_PLAY));
+    EXPECT_STREQ(f.host->Player().GetPlayerOwner(), "Alpha");
+    EXPECT_FALSE(bridge.HandlePlayerCommand(sonvara::ID_PLAYER_SHUFFLE));
 }
