@@ -322,6 +322,25 @@ TEST_F(FrameTest, SkinWithoutMainFrameEndsWithCantLoadSkin) {
     EXPECT_EQ(boxes[0], "Can't load skin " + path);
 }
 
+// A skin that cannot be applied must leave the old one in place and say so
+// in a box, not leave the frame without controls.
+TEST_F(FrameTest, FailedSkinChangeKeepsTheSkinAndTellsTheUser) {
+    const std::string hollow = program + "Skins/Hollow.xml";
+    ASSERT_TRUE(platform::WriteFileAtomically(hollow, "<SKIN Caption=\"Hollow\"/>"));
+    platform::WritePrivateProfileString("CURRENTSKIN", "Name", "Shell Test", Config().c_str());
+    ASSERT_TRUE(Start().InitInstance());
+    CMainFrame* frame = app->Frame();
+    const auto& skins = frame->Skins().Skins();
+    ASSERT_EQ(skins.size(), 2u);
+    const int good = frame->Skins().CurrentIndex();
+    const unsigned hollowCommand = 366 + (skins[0].name == "Hollow" ? 0 : 1);
+    EXPECT_TRUE(frame->OnCommand(hollowCommand));
+    EXPECT_EQ(frame->Skins().CurrentIndex(), good);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "Can't load skin: " + hollow);
+    EXPECT_EQ(frame->Controls().FindControls(ui::kIdStatusBar).size(), 1u);
+}
+
 TEST_F(FrameTest, StatusMessageGivesWayToTheKeptText) {
     ASSERT_TRUE(Start().InitInstance());
     CMainFrame* frame = app->Frame();
