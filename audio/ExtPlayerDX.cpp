@@ -150,6 +150,9 @@ void CExtPlayerDX::ReleaseDevice() {
 std::uint32_t CExtPlayerDX::Play() {
     std::lock_guard<std::recursive_mutex> transport(transportLock);
     const std::uint32_t before = state.load();
+    // A source starting over from its end-of-stream call is on the output
+    // thread, which is still running: a new run would replace its handle.
+    if (before == kStopped && OnNotificationThread()) return kWrongState;
     // A run that ended by itself leaves its finished thread to be joined.
     if (before == kStopped) EndThread();
     const std::uint32_t result = CExtPlayer::Play();
@@ -167,6 +170,9 @@ std::uint32_t CExtPlayerDX::Play() {
         thread = std::thread([this] { NotificationThread(); });
     } catch (const std::system_error& e) {
         deviceError = std::string("cannot start the output thread: ") + e.what();
+        // No thread will signal that it is done; the stop inside CloseDevice
+        // would otherwise wait for it for ever.
+        doneEvent.Set();
         CloseDevice();
         state.exchange(kFailed);
         stopReason.exchange(kDeviceFailure);
@@ -233,6 +239,13 @@ std::uint32_t CExtPlayerDX::Pause() {
 }
 
 std::uint32_t CExtPlayerDX::Reset() {
+    if (state.load() == kFailed) {
+        // A run that failed part-way (a resume the device refused) still has
+        // its thread and its device; a stopped player has neither.
+        EndThread();
+        std::lock_guard<std::mutex> lock(deviceLock);
+        ReleaseDevice();
+    }
     return CExtPlayer::Reset();
 }
 

@@ -46,6 +46,30 @@ struct RampSource {
     }
 };
 
+// A device whose start can be made to fail, as a sound card that went away
+// while the player was paused.
+class FlakyDevice : public VirtualOutputDevice {
+public:
+    using VirtualOutputDevice::VirtualOutputDevice;
+    bool failStart = false;
+
+protected:
+    bool DoStart() override { return !failStart && VirtualOutputDevice::DoStart(); }
+};
+
+// A source with nothing to play that starts playback again from its
+// end-of-stream call, as a module moving on to its next track might.
+struct RestartingSource {
+    CExtPlayerDX* player = nullptr;
+    std::uint32_t playResult = 99;
+
+    static std::uint32_t Callback(void* user, StreamBuffer* b, std::uint32_t) {
+        auto* self = static_cast<RestartingSource*>(user);
+        if (b->channels.empty() && b->frames == 1) self->playResult = self->player->Play();
+        return 0;
+    }
+};
+
 class PlayerTest : public ::testing::Test {
 protected:
     // 100 frames a segment (stereo 16-bit), 5 segments: a 500-frame buffer.
@@ -59,8 +83,9 @@ protected:
                 *error = "no sound card in this test";
                 return std::unique_ptr<platform::audio::OutputDevice>();
             }
-            auto d = std::make_unique<VirtualOutputDevice>(played);
+            auto d = std::make_unique<FlakyDevice>(played);
             device = d.get();
+            flaky = d.get();
             return std::unique_ptr<platform::audio::OutputDevice>(std::move(d));
         });
         ASSERT_EQ(player->SetBufferSize(kSegFrames * 4), 0u);
@@ -85,6 +110,7 @@ protected:
         std::make_shared<std::vector<std::uint8_t>>();
     std::unique_ptr<CExtPlayerDX> player;
     VirtualOutputDevice* device = nullptr;
+    FlakyDevice* flaky = nullptr;
     int opens = 0;
     bool failOpen = false;
     std::uint64_t handled = 0;
@@ -278,6 +304,44 @@ TEST_F(PlayerTest, DestroyingAPlayingPlayerStopsItFirst) {
     ASSERT_EQ(player->Pause(), 0u);
     player.reset();
     EXPECT_EQ(source.endCalls, 0);
+}
+
+// A resume the device refuses fails the player. Reset must then end the
+// run's thread and release the device, not leave a stopped player with a
+// live thread and an open device that the next Play piles a new run onto.
+TEST_F(PlayerTest, ResetAfterAFailedResumeReleasesTheRun) {
+    ASSERT_EQ(player->SetStreamCallback(&RampSource::Callback, &source), 0u);
+    ASSERT_EQ(player->Play(), 0u);
+    Segment();
+    ASSERT_EQ(player->Pause(), 0u);
+    flaky->failStart = true;
+    EXPECT_EQ(player->Pause(), 1u);
+    EXPECT_EQ(player->GetState(), CExtPlayer::kFailed);
+    EXPECT_EQ(player->Reset(), 0u);
+    EXPECT_EQ(player->GetState(), CExtPlayer::kStopped);
+    EXPECT_EQ(player->GetDeviceBufferBytes(), 0u);
+    ASSERT_EQ(player->Play(), 0u);
+    EXPECT_EQ(opens, 2);
+    handled = 0;
+    Segment();
+    EXPECT_EQ(player->Stop(1), 0u);
+}
+
+// The end-of-stream call runs on the player's output thread; a Play from
+// there must be refused, not start a second thread over the running one.
+TEST_F(PlayerTest, PlayFromTheEndOfStreamCallIsRefused) {
+    RestartingSource restarting;
+    restarting.player = player.get();
+    ASSERT_EQ(player->SetStreamCallback(&RestartingSource::Callback, &restarting), 0u);
+    ASSERT_EQ(player->Play(), 0u);
+    for (std::uint32_t i = 0; i <= kSegments; ++i)
+        Segment();
+    EXPECT_EQ(restarting.playResult, CExtPlayer::kWrongState);
+    EXPECT_EQ(player->GetState(), CExtPlayer::kStopped);
+    EXPECT_EQ(player->GetStopReason(), CExtPlayer::kEndOfStream);
+    ASSERT_EQ(player->Play(), 0u); // from the window thread it starts anew
+    EXPECT_EQ(opens, 2);
+    EXPECT_EQ(player->Stop(1), 0u);
 }
 
 TEST(PlayerGains, VolumeAndBalanceGiveSideGains) {
