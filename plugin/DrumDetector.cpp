@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdlib>
 
 namespace {
 
@@ -122,6 +123,9 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
     m_lastBeat = 0.0;
     m_beat = false;
     m_predictions.clear();
+    // Streams opened alike run alike: the run-time library's random sequence
+    // starts from the same seed at every open.
+    std::srand(100);
 
     std::uint32_t longestSpan = 0;
     for (int k = 0; k < kBands; ++k) {

@@ -113,10 +113,20 @@ void FeedBlocks(EffectInstance& instance, StreamBuffer& buffer) {
 
 namespace {
 
-// The callback's count, never more than it was asked for.
+// The callback's count, never more than it was asked for (whatever it did to
+// the buffer's frame count). A callback that
+// rewrites the channel list (more slots than the rings have, a null array)
+// would have the rings read and write outside their storage: the list it was
+// given is put back.
 std::uint32_t Pull(EffectInstance& instance, StreamBuffer& buffer) {
+    float* channels[kMaxChannels];
+    const std::size_t C = buffer.channels.size();
+    std::copy(buffer.channels.begin(), buffer.channels.end(), channels);
+    const std::uint32_t frames = buffer.frames;
     const std::uint32_t got = instance.callback(instance.callbackUser, &buffer);
-    return std::min(got, buffer.frames);
+    if (buffer.channels.size() != C || !std::equal(channels, channels + C, buffer.channels.begin()))
+        buffer.channels.assign(channels, channels + C);
+    return std::min(got, frames);
 }
 
 } // namespace

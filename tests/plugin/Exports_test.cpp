@@ -166,6 +166,39 @@ TEST(Exports, MoreThanEightChannelsAreRefusedAndNothingIsTouched) {
     p.Free(instance);
 }
 
+// A callback that rewrites the channel list (more than eight slots, or a null
+// array) or claims more frames than asked must not make the rings read or
+// write outside their storage, and the caller gets its own list back.
+std::uint32_t RewriteChannels(void* user, StreamBuffer* buffer) {
+    auto* spare = static_cast<std::vector<float>*>(user);
+    while (buffer->channels.size() < 10)
+        buffer->channels.push_back(spare->data());
+    buffer->channels[0] = nullptr;
+    buffer->frames *= 4;
+    return buffer->frames;
+}
+
+TEST(Exports, CallbackRewritingTheChannelListIsUndone) {
+    const PluginExports& p = Plugin();
+    EffectInstance* instance = nullptr;
+    ASSERT_EQ(p.Initialize(nullptr, nullptr, nullptr, &instance), 1);
+    std::vector<float> spare(4 * 4195, 0.5f);
+    p.SetStreamCallBack(&RewriteChannels, &spare, instance);
+    const WAVEFORMATEX two = Format(2, 44100);
+    ASSERT_EQ(p.OpenStream(instance, &two), 0);
+    std::vector<std::vector<float>> storage(2, std::vector<float>(512));
+    StreamBuffer buffer;
+    for (auto& channel : storage)
+        buffer.channels.push_back(channel.data());
+    const std::vector<float*> original = buffer.channels;
+    buffer.frames = 512;
+    for (int call = 0; call < 12; ++call) {
+        EXPECT_EQ(p.ProcessStream(&buffer, instance), 512u);
+        ASSERT_EQ(buffer.channels, original);
+    }
+    p.Free(instance);
+}
+
 // The frame counts a host relies on to find the end of the effect's output:
 // no frame lost or invented, whatever the input length.
 TEST(ProcessStream, OutputLengthEqualsInputLengthInPiecesOfTheBuffer) {

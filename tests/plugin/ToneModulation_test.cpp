@@ -1,12 +1,14 @@
 // The switching laws, the tone shifter's lengths and its bounds.
 #include "Signals.h"
 #include "plugin/BlockProcessor.h"
+#include "plugin/DrumDetector.h"
 #include "plugin/Presets.h"
 #include "plugin/Stream.h"
 #include "plugin/ToneShifter.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <vector>
@@ -109,6 +111,20 @@ TEST(SwitchingLaw, DrumsTogglesOnBeatsStartingWithTheFirstTone) {
     EXPECT_EQ(stavo::UpdateSwitchingLaw(e, false, true), 1.0);
     EXPECT_EQ(stavo::UpdateSwitchingLaw(e, true, false), 1.0);
     EXPECT_FLOAT_EQ(stavo::UpdateSwitchingLaw(e, true, true), kUp2);
+}
+
+// Opening the beat tracker starts the run-time library's random sequence
+// from the seed 100, so that a stream behaves the same on every run.
+TEST(DrumDetector, OpenSeedsTheRandomSequence) {
+    std::srand(100);
+    const int first = std::rand();
+    std::srand(1);
+    CDrumDetector detector;
+    WAVEFORMATEX format{};
+    format.nChannels = 1;
+    format.nSamplesPerSec = 44100;
+    ASSERT_TRUE(detector.Open(format));
+    EXPECT_EQ(std::rand(), first);
 }
 
 TEST(ToneShifter, HopOutAndStretchedLengthFollowTheRatio) {
