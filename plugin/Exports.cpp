@@ -131,7 +131,16 @@ STAVO_EXPORT int SetStreamCallBack(StreamCallback callback, void* user, EffectIn
 
 STAVO_EXPORT std::uint32_t ProcessStream(StreamBuffer* buffer, EffectInstance* instance) {
     if (!buffer || !instance) return 0;
-    return stavo::ProcessStream(*instance, *buffer);
+    const std::uint32_t frames = buffer->frames;
+    try {
+        return stavo::ProcessStream(*instance, *buffer);
+    } catch (...) {
+        // Only the host's callback throws (or a channel list it spoilt cannot
+        // be rebuilt): the buffer is handed back as an empty one of its size.
+        buffer->frames = frames;
+        buffer->valid = 0;
+        return 0;
+    }
 }
 
 STAVO_EXPORT int CloseStream(EffectInstance* instance) {

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -196,6 +197,31 @@ TEST(Exports, CallbackRewritingTheChannelListIsUndone) {
         EXPECT_EQ(p.ProcessStream(&buffer, instance), 512u);
         ASSERT_EQ(buffer.channels, original);
     }
+    p.Free(instance);
+}
+
+// No exception may leave the library, not even one thrown by the host's own
+// callback (unwinding through a C interface is undefined).
+std::uint32_t Throw(void*, StreamBuffer*) {
+    throw std::runtime_error("source failed");
+}
+
+TEST(Exports, ExceptionFromTheCallbackStaysInsideTheLibrary) {
+    const PluginExports& p = Plugin();
+    EffectInstance* instance = nullptr;
+    ASSERT_EQ(p.Initialize(nullptr, nullptr, nullptr, &instance), 1);
+    p.SetStreamCallBack(&Throw, nullptr, instance);
+    const WAVEFORMATEX one = Format(1, 44100);
+    ASSERT_EQ(p.OpenStream(instance, &one), 0);
+    std::vector<float> samples(256, 3.0f);
+    StreamBuffer buffer;
+    buffer.channels = {samples.data()};
+    buffer.frames = 256;
+    std::uint32_t produced = 1;
+    EXPECT_NO_THROW(produced = p.ProcessStream(&buffer, instance));
+    EXPECT_EQ(produced, 0u);
+    EXPECT_EQ(buffer.frames, 256u);
+    EXPECT_EQ(buffer.valid, 0u);
     p.Free(instance);
 }
 
