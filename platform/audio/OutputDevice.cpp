@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace platform::audio {
 
@@ -36,14 +37,19 @@ bool OutputDevice::Open(const WAVEFORMATEX& format, std::uint32_t bufferBytes) {
     m_sampleRate = format.nSamplesPerSec;
     m_channels = format.nChannels;
     m_bits = format.wBitsPerSample;
-    m_buffer.assign(bufferBytes, SilenceByte());
-    m_cursor.store(0, std::memory_order_release);
-    if (!DoOpen()) {
-        m_buffer.clear();
-        m_buffer.shrink_to_fit();
-        return false;
+    try {
+        m_buffer.assign(bufferBytes, SilenceByte());
+        m_cursor.store(0, std::memory_order_release);
+        if (DoOpen()) return true;
+    } catch (const std::bad_alloc&) {
+        // Sizes come from the player's settings; a buffer the machine cannot
+        // hold (here or in the backend) is a device error like any other,
+        // not a crash of the caller.
+        SetError("no memory for a sound buffer of " + std::to_string(bufferBytes) + " bytes");
     }
-    return true;
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
+    return false;
 }
 
 void OutputDevice::Close() {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <new>
 
 namespace {
 
@@ -69,6 +70,24 @@ TEST(OutputDevice, OpenRefusesFormatsAndSizesItCannotPlay) {
     EXPECT_FALSE(d.Open(f, 400));
     EXPECT_FALSE(d.Error().empty());
     EXPECT_TRUE(d.Open(Pcm(6, 24), 6 * 3 * 10));
+}
+
+// A backend that runs out of memory while opening.
+class StarvedDevice : public NullOutputDevice {
+public:
+    StarvedDevice() : NullOutputDevice(Clock::Manual) {}
+
+protected:
+    bool DoOpen() override { throw std::bad_alloc(); }
+};
+
+// A buffer the machine cannot hold must fail the open with a reason, not
+// throw through the player's Play.
+TEST(OutputDevice, OpenWithoutMemoryFailsWithAReason) {
+    StarvedDevice d;
+    EXPECT_FALSE(d.Open(Pcm(2, 16), 400));
+    EXPECT_FALSE(d.IsOpen());
+    EXPECT_NE(d.Error().find("no memory"), std::string::npos);
 }
 
 // Notifications mark the last byte of a segment: an event must fire exactly
