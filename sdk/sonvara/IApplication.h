@@ -30,7 +30,8 @@ public:
     // returns the button pressed.
     virtual int ShowMessage(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
                             std::intptr_t e) = 0;
-    // Opens the help (Help/ of the program directory) in the browser. TRUE.
+    // Opens the help, Help/index.html of the program directory, in the
+    // desktop's browser. TRUE.
     virtual int ShowHelp() = 0;
     // Removes the first "key=" line of the owner's section. FALSE for an
     // unknown owner or a missing section.

@@ -1,9 +1,16 @@
 // Messages between modules (and the host) by display name.
 //
 // Slot order is fixed. Names compare without regard to letter case. Two
-// names are reserved: "Main frame" (the host; valid as sender and recipient)
-// and "All modules" (valid as recipient: every loaded module gets the
-// message except the sender itself).
+// names are reserved (a module that reports one of them as its own name is
+// still addressed like any other module):
+//   "Main frame"  the host. Valid as sender. As recipient the host's own
+//                 handler gets the text; it accepts (MESSAGE_OK) only texts
+//                 it understands and answers MESSAGE_RECIPIER_ERROR to the
+//                 rest (at present it understands none).
+//   "All modules" valid as recipient: a broadcast to every loaded module
+//                 except the sender, in table order. MESSAGE_OK when at
+//                 least one module accepted it, else MESSAGE_RECIPIER_ERROR
+//                 (also when no other module is loaded).
 #pragma once
 
 #include <cstdint>
