@@ -27,6 +27,22 @@ if(NOT rc EQUAL 0)
     message(FATAL_ERROR "pkg-config finds no Qt6Widgets")
 endif()
 separate_arguments(sdk_flags UNIX_COMMAND "${sdk_flags}")
+
+# Every header that needs no Qt stands alone (includes what it uses) and
+# compiles under C++17 as well as C++20, pedantic.
+file(GLOB headers RELATIVE ${WORK_DIR}/prefix/include/sonvara ${WORK_DIR}/prefix/include/sonvara/*.h)
+list(REMOVE_ITEM headers MessageEvent.h)
+foreach(h IN LISTS headers)
+    file(WRITE ${WORK_DIR}/header_check.cpp "#include \"sonvara/${h}\"\n")
+    foreach(std c++17 c++20)
+        execute_process(COMMAND ${CXX} -std=${std} -Wall -Wextra -pedantic -Werror -fsyntax-only
+                                ${sdk_flags} ${WORK_DIR}/header_check.cpp
+                        RESULT_VARIABLE rc)
+        if(NOT rc EQUAL 0)
+            message(FATAL_ERROR "sonvara/${h} does not compile alone under ${std}")
+        endif()
+    endforeach()
+endforeach()
 separate_arguments(qt_flags UNIX_COMMAND "${qt_flags}")
 # Nothing of the source tree may be on the include path: only the prefix.
 execute_process(COMMAND ${CXX} -std=c++20 -Wall -Wextra -Werror -fPIC -shared
