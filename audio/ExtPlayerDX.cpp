@@ -166,6 +166,7 @@ std::uint32_t CExtPlayerDX::Play() {
     }
     readFrame = 0;
     writeOffset = 0;
+    lastFillCursor = kNoCursor;
     try {
         thread = std::thread([this] { NotificationThread(); });
     } catch (const std::system_error& e) {
@@ -267,6 +268,14 @@ std::uint32_t CExtPlayerDX::SetBalance(std::uint32_t b) {
 std::uint32_t CExtPlayerDX::Fill() {
     if (stopReason.load() == kEndOfStream || !device) return 2;
     const std::uint32_t cursor = device->GetCurrentPosition();
+    // Equal offsets mean the whole buffer is free only when the cursor has
+    // moved since the last refill (the first fill of a run, or a source that
+    // ran dry a cycle ago). Two notifications handled back to back with the
+    // cursor still in place leave nothing free: the whole buffer would then
+    // overwrite audio that has not played yet.
+    const bool cursorStill = cursor == lastFillCursor;
+    lastFillCursor = cursor;
+    if (cursor == writeOffset && cursorStill) return 0;
     const std::uint32_t n =
         cursor > writeOffset ? cursor - writeOffset : bufferBytes - (writeOffset - cursor);
     void *p1 = nullptr, *p2 = nullptr;

@@ -91,6 +91,9 @@ private:
     platform::Event doneEvent{platform::Event::Reset::Manual};
     std::uint32_t readFrame = 0;
     std::uint32_t writeOffset = 0;
+    // The play cursor as the last Fill read it; kNoCursor before the first.
+    static constexpr std::uint32_t kNoCursor = 0xFFFFFFFF;
+    std::uint32_t lastFillCursor = kNoCursor;
     std::vector<Segment> notifications;
 
     // The output layout of the current run, fixed when the device opens:

@@ -135,6 +135,25 @@ TEST_F(PlayerTest, FirstFillPrimesTheWholeBufferAndRefillsContinueTheStream) {
     EXPECT_EQ(source.endCalls, 0);
 }
 
+// A clock step that passes two notifications at once (a late thread, or
+// segments shorter than the device's period) has the thread refill twice
+// with the cursor in the same place; the second refill must find nothing
+// free rather than the whole buffer, which would overwrite unplayed audio.
+TEST_F(PlayerTest, TwoNotificationsInOneClockStepKeepTheStreamInOrder) {
+    ASSERT_EQ(player->SetStreamCallback(&RampSource::Callback, &source), 0u);
+    ASSERT_EQ(player->Play(), 0u);
+    ASSERT_EQ(device->Advance(2 * kSegFrames), 2 * kSegFrames);
+    handled += 2;
+    ASSERT_TRUE(player->WaitForNotificationsHandled(handled));
+    for (int i = 0; i < 8; ++i)
+        Segment();
+    EXPECT_EQ(player->Stop(1), 0u);
+    const auto left = PlayedLeft();
+    ASSERT_EQ(left.size(), 10 * kSegFrames);
+    for (std::size_t i = 0; i < left.size(); ++i)
+        ASSERT_EQ(left[i], static_cast<int>(i)) << i;
+}
+
 // A source that ends at once: the mark is set at the first notification and
 // playback stops with reason 2 when that segment comes round again, after
 // one pull per notification in between; then the end-of-stream call.
