@@ -216,7 +216,7 @@ std::uint32_t CExtPlayer::Stop(std::uint32_t reason) {
     state.exchange(kStopped);
     const std::uint32_t result = CloseDevice();
     if (reason == kEndOfStream) {
-        std::lock_guard<std::mutex> lock(sourceLock);
+        std::lock_guard<std::recursive_mutex> lock(sourceLock);
         if (source) {
             StreamBuffer end;
             end.frames = 1;
@@ -306,7 +306,7 @@ std::uint32_t CExtPlayer::CloseDevice() {
 std::uint32_t CExtPlayer::SetStreamCallback(PlayerStreamCallback callback, void* user) {
     const std::uint32_t s = state.load();
     if (s == kPlaying || s == kPaused) return kWrongState;
-    std::lock_guard<std::mutex> lock(sourceLock);
+    std::lock_guard<std::recursive_mutex> lock(sourceLock);
     if (callback == source && user == sourceUser) return kDone;
     if (source) {
         StreamBuffer detach; // no channels, frames 0

@@ -166,7 +166,9 @@ protected:
     std::mutex processingLock;
     std::mutex controlLock;
     std::mutex deviceLock;
-    std::mutex sourceLock;
+    // Recursive: a source may replace itself (SetStreamCallback) from the
+    // end-of-stream call, which is made with this lock held.
+    std::recursive_mutex sourceLock;
 
 private:
     // The arrays behind block.channels; the block is pointed back at them

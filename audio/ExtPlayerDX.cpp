@@ -310,7 +310,7 @@ std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
         }
         if (written == size) return written;
         {
-            std::lock_guard<std::mutex> lock(sourceLock);
+            std::lock_guard<std::recursive_mutex> lock(sourceLock);
             PrepareBlock();
             readFrame = 0;
             if (PullBlock() == 0) return written;

@@ -70,6 +70,22 @@ struct RestartingSource {
     }
 };
 
+// A source with nothing to play that detaches itself from its end-of-stream
+// call, as a module letting go of the player when its playlist ends might.
+struct DetachingSource {
+    CExtPlayerDX* player = nullptr;
+    std::uint32_t detachResult = 99;
+    int detachCalls = 0;
+
+    static std::uint32_t Callback(void* user, StreamBuffer* b, std::uint32_t) {
+        auto* self = static_cast<DetachingSource*>(user);
+        if (b->channels.empty() && b->frames == 0) ++self->detachCalls;
+        if (b->channels.empty() && b->frames == 1)
+            self->detachResult = self->player->SetStreamCallback(nullptr, nullptr);
+        return 0;
+    }
+};
+
 class PlayerTest : public ::testing::Test {
 protected:
     // 100 frames a segment (stereo 16-bit), 5 segments: a 500-frame buffer.
@@ -361,6 +377,21 @@ TEST_F(PlayerTest, PlayFromTheEndOfStreamCallIsRefused) {
     ASSERT_EQ(player->Play(), 0u); // from the window thread it starts anew
     EXPECT_EQ(opens, 2);
     EXPECT_EQ(player->Stop(1), 0u);
+}
+
+// The end-of-stream call is made with the source lock held; a source that
+// replaces itself from there must not deadlock the output thread.
+TEST_F(PlayerTest, SourceMayDetachItselfFromTheEndOfStreamCall) {
+    DetachingSource detaching;
+    detaching.player = player.get();
+    ASSERT_EQ(player->SetStreamCallback(&DetachingSource::Callback, &detaching), 0u);
+    ASSERT_EQ(player->Play(), 0u);
+    for (std::uint32_t i = 0; i <= kSegments; ++i)
+        Segment();
+    EXPECT_EQ(detaching.detachResult, 0u);
+    EXPECT_EQ(detaching.detachCalls, 1);
+    EXPECT_EQ(player->GetStopReason(), CExtPlayer::kEndOfStream);
+    EXPECT_EQ(player->Play(), 5u); // no source any more
 }
 
 TEST(PlayerGains, VolumeAndBalanceGiveSideGains) {
