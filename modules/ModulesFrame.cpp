@@ -45,19 +45,13 @@ bool CModuleButtonDropTarget::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-CModuleButton::CModuleButton(QWidget* parent, int commandId, CommandSink sink)
-    : veneer::CSCButton(parent), m_id(commandId), m_dropTarget(this, [sink](int index) {
-          if (sink) sink(236 + static_cast<unsigned>(index));
-      }) {
+CModuleButton::CModuleButton(QWidget* parent, int commandId,
+                             CModuleButtonDropTarget::Activate dragActivate)
+    : veneer::CSCButton(parent), m_id(commandId), m_dropTarget(this, std::move(dragActivate)) {
     setCheckable(true);
     resize(50, 50);
     setEnabled(commandId >= 0);
     m_dropTarget.Register(this);
-    QObject::connect(this, &QAbstractButton::clicked, this, [this, sink] {
-        // A check button toggles itself; the check state follows activation.
-        setChecked(!isChecked());
-        if (m_id >= 0 && sink) sink(static_cast<unsigned>(m_id));
-    });
 }
 
 std::intptr_t CQtModuleHostSite::SendWindowMessage(QWidget* window, unsigned message,

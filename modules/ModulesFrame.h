@@ -47,13 +47,19 @@ private:
     Activate m_activate;
 };
 
+// A module's toolbar button: a check button whose check state follows the
+// module's activation (the host sets it; a click alone does not change it).
+// Its click is the command 236 + index, sent by whoever hooks up the
+// button's clicked signal (the frame's control set). An id of -1 (a skin
+// name without a loaded module) gives a disabled button.
 class CModuleButton : public veneer::CSCButton {
 public:
-    // Sends the command (236 + index) when clicked; an id of -1 (a skin name
-    // without a loaded module) gives a disabled button.
-    using CommandSink = std::function<void(unsigned commandId)>;
-    CModuleButton(QWidget* parent, int commandId, CommandSink sink);
+    CModuleButton(QWidget* parent, int commandId, CModuleButtonDropTarget::Activate dragActivate);
     int CommandId() const { return m_id; }
+
+protected:
+    // A click leaves the check state alone: it shows the active module.
+    void nextCheckState() override {}
 
 private:
     int m_id;

@@ -1,13 +1,21 @@
 // The Qt side of the module host: buttons, their drop target and the
 // client area's forwarding of the frame's activation.
+#include "ModulesTestSupport.h"
+
+#include "modules/ModuleButtons.h"
 #include "modules/ModulesFrame.h"
 #include "sonvara/MessageEvent.h"
 #include "sonvara/Messages.h"
+#include "ui/FrameControls.h"
+#include "ui/FrameSite.h"
+#include "xml/XmlNode.h"
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <gtest/gtest.h>
+
+using ::testing::ElementsAre;
 
 namespace {
 
@@ -35,8 +43,11 @@ protected:
 TEST(ModuleButton, DragEnterActivatesAndClickSendsTheCommand) {
     QWidget frame;
     std::vector<unsigned> commands;
-    modules::CModuleButton button(&frame, 238, [&](unsigned id) { commands.push_back(id); });
-    modules::CModuleButton orphan(&frame, -1, [&](unsigned id) { commands.push_back(id); });
+    modules::CModuleButton button(&frame, 238, [&](int index) { commands.push_back(236 + index); });
+    modules::CModuleButton orphan(&frame, -1, [&](int index) { commands.push_back(236 + index); });
+    for (auto* b : {&button, &orphan})
+        QObject::connect(b, &QAbstractButton::clicked,
+                         [&, b] { commands.push_back(static_cast<unsigned>(b->CommandId())); });
     EXPECT_TRUE(button.isEnabled());
     EXPECT_FALSE(orphan.isEnabled());
     EXPECT_EQ(button.size(), QSize(50, 50));
@@ -57,6 +68,9 @@ TEST(ModuleButton, DragEnterActivatesAndClickSendsTheCommand) {
     EXPECT_EQ(commands, (std::vector<unsigned>{238, 238}));
     // The check state is the host's to set (on activation), not the click's.
     EXPECT_FALSE(button.isChecked());
+    button.setChecked(true);
+    button.click();
+    EXPECT_TRUE(button.isChecked());
 }
 
 TEST(ModulesFrame, SiteShowsSendsAndForwardsActivation) {
@@ -76,8 +90,69 @@ TEST(ModulesFrame, SiteShowsSendsAndForwardsActivation) {
     EXPECT_EQ(top->got[1], std::make_pair(modules::kNcActivateMessage, std::uintptr_t{1}));
     EXPECT_TRUE(first->got.empty());
 
+    modules::CModuleButton button(&area, 236, nullptr);
+    site.SetModuleButtonChecked(&button, true);
+    EXPECT_TRUE(button.isChecked());
+    site.SetModuleButtonChecked(&button, false);
+    EXPECT_FALSE(button.isChecked());
+
     site.ShowModuleWindow(top, false);
     EXPECT_TRUE(top->isHidden());
     site.DestroyModuleWindow(first);
-    EXPECT_EQ(area.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 1);
+    EXPECT_EQ(area.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 2);
+}
+
+namespace {
+
+class BareFrameSite : public ui::IFrameSite {
+public:
+    QWidget* FrameWidget() override { return &frame; }
+    void OnFrameCommand(int) override {}
+    void RecalcLayout() override {}
+    void ShowMessage(const std::string&) override {}
+    void FatalSkinError(const std::string&, int) override {}
+    void BroadcastSkinChanged() override {}
+    QWidget frame;
+};
+
+} // namespace
+
+// The skin's Modules element decides the buttons and the table's order; a
+// name without a module gives a disabled button, and the active module's
+// button is the pressed one.
+TEST(ModuleButtons, RebuiltFromTheSkinInItsOrder) {
+    HostFixture f;
+    f.Load({"alpha", "beta", "gamma_nopass"});
+    f.host->ActivateModule(1); // Beta
+    CXmlNode modulesElement;
+    modulesElement.SetName("Modules");
+    for (const char* name : {"gamma", "Nobody", "Beta"})
+        modulesElement.AddChild("Module")->SetAttribute("Name", name);
+
+    BareFrameSite frameSite;
+    ui::CFramePanels panels;
+    ui::CFrameControls controls(&frameSite, &panels);
+    modules::RebuildModuleButtons(*f.host, controls, &frameSite.frame, &modulesElement);
+
+    EXPECT_THAT(f.host->DisplayNames(), ElementsAre("Gamma", "Beta", "Alpha"));
+    const auto& rows = controls.ModuleButtons();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].id, 236);
+    EXPECT_EQ(rows[1].id, -1);
+    EXPECT_EQ(rows[2].id, 237);
+    auto* gamma = static_cast<modules::CModuleButton*>(rows[0].control->GetWnd());
+    auto* orphan = static_cast<modules::CModuleButton*>(rows[1].control->GetWnd());
+    auto* beta = static_cast<modules::CModuleButton*>(rows[2].control->GetWnd());
+    EXPECT_FALSE(orphan->isEnabled());
+    EXPECT_TRUE(beta->isChecked());
+    EXPECT_FALSE(gamma->isChecked());
+    EXPECT_EQ(f.host->Entry(1).Button, beta);
+    EXPECT_EQ(f.host->Entry(2).Button, nullptr); // Alpha: no button, still in "Go to"
+    EXPECT_EQ(f.host->GoToMenu().items.size(), 3u);
+
+    // A drag over Gamma's button switches to Gamma and moves the press.
+    QMimeData data;
+    QDragEnterEvent enter(QPoint(1, 1), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(gamma, &enter);
+    EXPECT_STREQ(f.host->QueryInterface()->GetApplication()->GetActiveModuleName(), "Gamma");
 }
