@@ -9,7 +9,9 @@
 //     player format and `valid` = 0; it sets `valid` to the frames it
 //     delivered (more than `frames` is taken as `frames`) and returns
 //     nonzero, or returns 0 when it has no more audio;
-//   - at the end of the stream: no channels, `frames` = 1, `valid` = 0;
+//   - at the end of the stream: no channels, `frames` = 1, `valid` = 0
+//     (made on the output thread: the callback may detach itself from
+//     there, but a Play from there is refused with 6);
 //   - when another callback replaces it: no channels, `frames` = 0.
 // The third argument is always 0.
 //
