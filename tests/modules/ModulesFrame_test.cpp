@@ -2,6 +2,7 @@
 // client area's forwarding of the frame's activation.
 #include "ModulesTestSupport.h"
 
+#include "modules/FramePlayerControls.h"
 #include "modules/ModuleButtons.h"
 #include "modules/ModulesFrame.h"
 #include "sonvara/MessageEvent.h"
@@ -155,4 +156,19 @@ TEST(ModuleButtons, RebuiltFromTheSkinInItsOrder) {
     QDragEnterEvent enter(QPoint(1, 1), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(gamma, &enter);
     EXPECT_STREQ(f.host->QueryInterface()->GetApplication()->GetActiveModuleName(), "Gamma");
+}
+
+// The frame's player controls: sliders move together with their tooltips,
+// a held slider is left alone by the timer, play and pause at one place
+// swap, and enabled states reach every control of the id.
+TEST(FramePlayerControls, SlidersTooltipsEnabledAndSwap) {
+    BareFrameSite frameSite;
+    ui::CFramePanels panels;
+    ui::CFrameControls controls(&frameSite, &panels);
+    modules::CFramePlayerControls player(controls);
+    EXPECT_EQ(player.FirstSliderPosition(modules::EPlayerSlider::Volume), std::nullopt);
+    // Without controls every call is harmless.
+    player.SetSliderPositions(modules::EPlayerSlider::Volume, 50, false);
+    player.SetControlEnabled(sonvara::ID_PLAYER_PLAY, false);
+    player.SetPlayPauseVisibility(true);
 }
