@@ -34,7 +34,10 @@ public:
 
     // player: the host's one player; it must outlive the host.
     CModuleHost(IModuleHostSite& site, CExtPlayer& player);
-    ~CModuleHost(); // releases what is still loaded
+    // Releases what is still loaded. The frame should have called
+    // ReleaseModules in its close sequence already: release calls back into
+    // the site, which must still be whole then.
+    ~CModuleHost();
     CModuleHost(const CModuleHost&) = delete;
     CModuleHost& operator=(const CModuleHost&) = delete;
 
