@@ -167,8 +167,44 @@ TEST(FramePlayerControls, SlidersTooltipsEnabledAndSwap) {
     ui::CFrameControls controls(&frameSite, &panels);
     modules::CFramePlayerControls player(controls);
     EXPECT_EQ(player.FirstSliderPosition(modules::EPlayerSlider::Volume), std::nullopt);
-    // Without controls every call is harmless.
-    player.SetSliderPositions(modules::EPlayerSlider::Volume, 50, false);
-    player.SetControlEnabled(sonvara::ID_PLAYER_PLAY, false);
+
+    CXmlNode mainFrame;
+    mainFrame.SetName("MAINFRAME");
+    CXmlNode* list = mainFrame.AddChild("Controls");
+    for (const char* name : {"PLAYER_VOLUME", "PLAYER_VOLUME", "PLAYER_PLAY", "PLAYER_PAUSE"})
+        list->AddChild(name)->SetAttribute("Type", "Horizontal");
+    int minWidth = 0, minHeight = 0;
+    controls.RebuildFrameControls(mainFrame, minWidth, minHeight);
+    const auto sliders = controls.Sliders(ui::kIdPlayerVolume);
+    ASSERT_EQ(sliders.size(), 2u);
+    for (auto* s : sliders)
+        s->SetRange(0, 100, false);
+
+    player.SetSliderPositions(modules::EPlayerSlider::Volume, 40, false);
+    EXPECT_EQ(player.FirstSliderPosition(modules::EPlayerSlider::Volume), 40);
+    EXPECT_EQ(sliders[1]->GetPos(), 40);
+    EXPECT_EQ(sliders[1]->Tooltip(), "Volume: 40%");
+    sliders[1]->setSliderDown(true); // the user holds this one
+    player.SetSliderPositions(modules::EPlayerSlider::Volume, 70, true);
+    EXPECT_EQ(sliders[0]->GetPos(), 70);
+    EXPECT_EQ(sliders[1]->GetPos(), 40);
+
+    player.SetControlEnabled(ui::kIdPlayerVolume, false);
+    EXPECT_FALSE(sliders[0]->isEnabled());
+    EXPECT_FALSE(sliders[1]->isEnabled());
+
+    QWidget* play = controls.FindControls(ui::kIdPlayerPlay).front()->GetWnd();
+    QWidget* pause = controls.FindControls(ui::kIdPlayerPause).front()->GetWnd();
+    play->setGeometry(10, 10, 30, 30);
+    pause->setGeometry(10, 10, 30, 30);
     player.SetPlayPauseVisibility(true);
+    EXPECT_TRUE(play->isHidden());
+    EXPECT_FALSE(pause->isHidden());
+    player.SetPlayPauseVisibility(false);
+    EXPECT_FALSE(play->isHidden());
+    EXPECT_TRUE(pause->isHidden());
+    pause->setGeometry(50, 10, 30, 30); // apart: no swap
+    player.SetPlayPauseVisibility(true);
+    EXPECT_FALSE(play->isHidden());
+    controls.DestroyAll();
 }
