@@ -309,6 +309,9 @@ std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
             readFrame += k;
         }
         if (written == size) return written;
+        // A stop is waiting for this thread: pulling on only delays it, and a
+        // source that keeps answering with empty blocks would hold it for ever.
+        if (stopEvent.IsSet()) return written;
         {
             std::lock_guard<std::recursive_mutex> lock(sourceLock);
             PrepareBlock();

@@ -5,6 +5,7 @@
 #include "platform/audio/TimedOutputDevice.h"
 #include "support/TempDir.h"
 
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -83,6 +84,29 @@ struct DetachingSource {
         if (b->channels.empty() && b->frames == 1)
             self->detachResult = self->player->SetStreamCallback(nullptr, nullptr);
         return 0;
+    }
+};
+
+// A source that fills the first buffer, then keeps answering "more to come"
+// with no frames, as a module waiting for its decoder might. Once the test
+// announces a stop it counts its pulls, and gives up (ends) after kGiveUp so
+// that a player that never looks at the stop still finishes.
+struct StarvingSource {
+    static constexpr int kGiveUp = 100000;
+    int fullBlocks = 0;
+    std::atomic<bool> stopping{false};
+    std::atomic<int> pullsWhileStopping{0};
+    int pulls = 0;
+
+    static std::uint32_t Callback(void* user, StreamBuffer* b, std::uint32_t) {
+        auto* self = static_cast<StarvingSource*>(user);
+        if (b->channels.empty()) return 0;
+        if (self->pulls++ < self->fullBlocks) {
+            b->valid = b->frames;
+            return b->frames;
+        }
+        if (self->stopping && ++self->pullsWhileStopping >= kGiveUp) return 0;
+        return 1;
     }
 };
 
@@ -392,6 +416,20 @@ TEST_F(PlayerTest, SourceMayDetachItselfFromTheEndOfStreamCall) {
     EXPECT_EQ(detaching.detachCalls, 1);
     EXPECT_EQ(player->GetStopReason(), CExtPlayer::kEndOfStream);
     EXPECT_EQ(player->Play(), 5u); // no source any more
+}
+
+// A refill that keeps getting empty blocks must give way to a stop, or
+// Stop (which waits for the thread) hangs as long as the source does.
+TEST_F(PlayerTest, StopEndsARefillThatGetsOnlyEmptyBlocks) {
+    StarvingSource starving;
+    starving.fullBlocks = kSegments; // a block is a segment: these prime the buffer
+    ASSERT_EQ(player->SetStreamCallback(&StarvingSource::Callback, &starving), 0u);
+    ASSERT_EQ(player->Play(), 0u);
+    ASSERT_EQ(device->Advance(kSegFrames), kSegFrames); // the refill starts spinning
+    starving.stopping = true;
+    EXPECT_EQ(player->Stop(1), 0u);
+    EXPECT_LT(starving.pullsWhileStopping.load(), StarvingSource::kGiveUp);
+    EXPECT_EQ(player->GetStopReason(), CExtPlayer::kStopRequested);
 }
 
 TEST(PlayerGains, VolumeAndBalanceGiveSideGains) {
