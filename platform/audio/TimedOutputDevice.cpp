@@ -35,7 +35,11 @@ void TimedOutputDevice::DoClose() {
 }
 
 bool TimedOutputDevice::DoStart() {
-    if (m_clock == Clock::Manual) return true;
+    if (m_clock == Clock::Manual) {
+        std::lock_guard<std::mutex> lock(m_advancing);
+        m_manualStopped = false;
+        return true;
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_quit = false;
@@ -46,7 +50,10 @@ bool TimedOutputDevice::DoStart() {
 
 void TimedOutputDevice::DoStop() {
     if (m_clock == Clock::Manual) {
+        // Waits for an Advance under way, and keeps a later one out even
+        // before the base class clears its playing flag.
         std::lock_guard<std::mutex> wait(m_advancing);
+        m_manualStopped = true;
         return;
     }
     if (!m_thread.joinable()) return;
@@ -61,7 +68,7 @@ void TimedOutputDevice::DoStop() {
 std::uint32_t TimedOutputDevice::Advance(std::uint32_t frames) {
     if (m_clock != Clock::Manual) return 0;
     std::lock_guard<std::mutex> lock(m_advancing);
-    if (!IsPlaying()) return 0;
+    if (m_manualStopped || !IsPlaying()) return 0;
     PlayFrames(frames);
     return frames;
 }

@@ -61,6 +61,9 @@ private:
     // stopped and released from another thread (the player's, at the end of
     // a stream) never goes while the manual clock is still inside it.
     std::mutex m_advancing;
+    // Set by DoStop under m_advancing: an Advance that comes in between the
+    // clock's stop and the base class's playing flag must not play.
+    bool m_manualStopped = true;
 };
 
 class NullOutputDevice : public TimedOutputDevice {
