@@ -167,6 +167,7 @@ std::uint32_t CExtPlayerDX::Play() {
     readFrame = 0;
     writeOffset = 0;
     lastFillCursor = kNoCursor;
+    deferredStop = 0;
     try {
         thread = std::thread([this] { NotificationThread(); });
     } catch (const std::system_error& e) {
@@ -179,7 +180,11 @@ std::uint32_t CExtPlayerDX::Play() {
         stopReason.exchange(kDeviceFailure);
         return kError;
     }
-    Fill();
+    Fill(); // a stop the source asks for in here is put off until it returns
+    if (const std::uint32_t reason = deferredStop.exchange(0)) {
+        Stop(reason);
+        return kDone;
+    }
     if (!device->Play()) {
         deviceError = device->Error();
         CloseDevice(); // ends the thread before the device goes
@@ -191,6 +196,18 @@ std::uint32_t CExtPlayerDX::Play() {
 }
 
 std::uint32_t CExtPlayerDX::Stop(std::uint32_t reason) {
+    if (refillingThread.load() == std::this_thread::get_id()) {
+        // The stream callback, in the middle of a refill that still writes
+        // into the device buffer: the device cannot go yet. The refill ends
+        // at once (stopEvent) and its caller then carries out the stop.
+        std::lock_guard<std::recursive_mutex> transport(transportLock);
+        const std::uint32_t s = state.load();
+        if (s == kFailed) return kNotAvailable;
+        if (s == kStopped) return kDone;
+        deferredStop = reason;
+        stopEvent.Set();
+        return kDone;
+    }
     const bool fromThread = OnNotificationThread();
     if (!fromThread) {
         {
@@ -267,6 +284,13 @@ std::uint32_t CExtPlayerDX::SetBalance(std::uint32_t b) {
 
 std::uint32_t CExtPlayerDX::Fill() {
     if (stopReason.load() == kEndOfStream || !device) return 2;
+    refillingThread = std::this_thread::get_id();
+    const std::uint32_t result = Refill();
+    refillingThread = std::thread::id();
+    return result;
+}
+
+std::uint32_t CExtPlayerDX::Refill() {
     const std::uint32_t cursor = device->GetCurrentPosition();
     // Equal offsets mean the whole buffer is free only when the cursor has
     // moved since the last refill (the first fill of a run, or a source that
@@ -341,6 +365,11 @@ void CExtPlayerDX::NotificationThread() {
         }
         if (Fill() != 0 && mark < 0) mark = i;
         handles[i]->ResetEvent();
+        if (const std::uint32_t reason = deferredStop.exchange(0)) {
+            Stop(reason); // asked for by the source during the refill
+            CountNotification();
+            break;
+        }
         CountNotification();
     }
     doneEvent.Set();

@@ -69,6 +69,9 @@ protected:
     std::uint32_t Render(std::uint8_t* dst, std::uint32_t size);
 
 private:
+    // The body of Fill, with the refilling thread recorded around it.
+    std::uint32_t Refill();
+
     struct Segment {
         std::uint32_t offset = 0;
         std::unique_ptr<platform::Event> event;
@@ -108,6 +111,11 @@ private:
     // Set by the thread itself, so it can tell its own end-of-stream Stop
     // apart from the window thread's even before `thread` is assigned.
     std::atomic<std::thread::id> notificationThreadId{};
+    // The thread inside Fill, so that a Stop from the stream callback during
+    // a refill is recognised and put off (deferredStop, its reason) until the
+    // refill has let go of the device buffer.
+    std::atomic<std::thread::id> refillingThread{};
+    std::atomic<std::uint32_t> deferredStop{0};
     // Serialises the transport operations of the window thread with the
     // thread's own end-of-stream stop. Never held while waiting for the
     // thread, so the thread can always take it.

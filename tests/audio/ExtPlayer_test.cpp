@@ -110,6 +110,23 @@ struct StarvingSource {
     }
 };
 
+// A ramp source that stops the player from inside its pull number
+// stopAtPull, as a module whose decoder fails might.
+struct SelfStoppingSource {
+    CExtPlayerDX* player = nullptr;
+    RampSource ramp;
+    int stopAtPull = 0;
+    std::uint32_t stopResult = 99;
+
+    static std::uint32_t Callback(void* user, StreamBuffer* b, std::uint32_t reserved) {
+        auto* self = static_cast<SelfStoppingSource*>(user);
+        const std::uint32_t n = RampSource::Callback(&self->ramp, b, reserved);
+        if (!b->channels.empty() && self->ramp.pulls == self->stopAtPull)
+            self->stopResult = self->player->Stop(1);
+        return n;
+    }
+};
+
 class PlayerTest : public ::testing::Test {
 protected:
     // 100 frames a segment (stereo 16-bit), 5 segments: a 500-frame buffer.
@@ -430,6 +447,26 @@ TEST_F(PlayerTest, StopEndsARefillThatGetsOnlyEmptyBlocks) {
     EXPECT_EQ(player->Stop(1), 0u);
     EXPECT_LT(starving.pullsWhileStopping.load(), StarvingSource::kGiveUp);
     EXPECT_EQ(player->GetStopReason(), CExtPlayer::kStopRequested);
+}
+
+// Stop from inside a pull comes in the middle of a refill that still writes
+// into the device buffer: the device must outlive the refill, on the output
+// thread and in the priming fill of Play alike.
+TEST_F(PlayerTest, StopFromInsideAPullWaitsForTheRefill) {
+    for (const int stopAt : {int(kSegments) + 1, 2}) {
+        SelfStoppingSource stopping;
+        stopping.player = player.get();
+        stopping.stopAtPull = stopAt;
+        ASSERT_EQ(player->SetStreamCallback(&SelfStoppingSource::Callback, &stopping), 0u);
+        handled = 0;
+        ASSERT_EQ(player->Play(), 0u);
+        if (stopAt > static_cast<int>(kSegments)) Segment();
+        EXPECT_EQ(stopping.stopResult, 0u) << stopAt;
+        EXPECT_EQ(player->GetState(), CExtPlayer::kStopped) << stopAt;
+        EXPECT_EQ(player->GetStopReason(), CExtPlayer::kStopRequested) << stopAt;
+        EXPECT_EQ(player->GetDeviceBufferBytes(), 0u) << stopAt;
+        EXPECT_EQ(stopping.ramp.endCalls, 0) << stopAt;
+    }
 }
 
 TEST(PlayerGains, VolumeAndBalanceGiveSideGains) {
