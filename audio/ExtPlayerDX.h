@@ -14,7 +14,9 @@
 // Threads: Play, Stop, Pause, Reset and the setters run on the window
 // thread; Fill, Render, the callback and the block chain on the
 // notification thread. Stop on request waits for the thread to end, so no
-// refill runs once the device is released; so does destruction.
+// refill runs once the device is released; so does destruction. A Stop made
+// by the stream callback itself, inside a refill, takes effect as soon as
+// that refill is over.
 #pragma once
 
 #include "audio/ExtPlayer.h"
