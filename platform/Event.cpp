@@ -74,19 +74,29 @@ bool Event::Wait(int timeoutMs) {
 int WaitForAny(std::span<Event* const> events, int timeoutMs) {
     const bool unlimited = timeoutMs < 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(unlimited ? 0 : timeoutMs);
-    std::vector<pollfd> fds(events.size());
-    for (std::size_t i = 0; i < events.size(); ++i)
+    // The player's and recorder's threads wait here for every block: keep the
+    // usual handful of events on the stack so a wait allocates nothing.
+    constexpr std::size_t kOnStack = 32;
+    pollfd stackFds[kOnStack];
+    std::vector<pollfd> heapFds;
+    pollfd* fds = stackFds;
+    if (events.size() > kOnStack) {
+        heapFds.resize(events.size());
+        fds = heapFds.data();
+    }
+    const std::size_t count = events.size();
+    for (std::size_t i = 0; i < count; ++i)
         fds[i] = {events[i]->Descriptor(), POLLIN, 0};
 
     for (;;) {
-        for (auto& p : fds)
-            p.revents = 0;
-        int n = ::poll(fds.data(), fds.size(), Remaining(unlimited, deadline));
+        for (std::size_t i = 0; i < count; ++i)
+            fds[i].revents = 0;
+        int n = ::poll(fds, count, Remaining(unlimited, deadline));
         if (n < 0) {
             if (errno == EINTR) continue;
             return kWaitTimeout;
         }
-        for (std::size_t i = 0; i < fds.size(); ++i) {
+        for (std::size_t i = 0; i < count; ++i) {
             if (!(fds[i].revents & POLLIN)) continue;
             if (events[i]->Mode() == Event::Reset::Manual || events[i]->TryConsume())
                 return static_cast<int>(i);
