@@ -1,11 +1,17 @@
 #include "shell/MainFrame.h"
 
+#include "audio/EqualizerController.h"
+#include "audio/ExtPlayerDX.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/ledgerline/Ledgerline.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Colors.h"
 #include "libs/veneer/Controls.h"
+#include "modules/ModuleButtons.h"
+#include "modules/ModuleHost.h"
+#include "modules/ShellBridge.h"
 #include "platform/Paths.h"
+#include "shell/FrameModuleSite.h"
 #include "shell/LaterSubsystems.h"
 #include "shell/StartingDlg.h"
 #include "shell/StringTable.h"
@@ -15,6 +21,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPainter>
@@ -32,9 +39,9 @@ constexpr const char* kLogSender = "MainFrame";
 
 // The module client area: module windows live here; where none covers it,
 // it shows the skin's window colour.
-class CModulesFrame : public QWidget {
+class CFrameClientArea : public modules::CModulesFrame {
 public:
-    explicit CModulesFrame(QWidget* parent) : QWidget(parent) {
+    explicit CFrameClientArea(QWidget* parent) : modules::CModulesFrame(parent) {
         setObjectName(QStringLiteral("mdiclient"));
     }
 
@@ -76,6 +83,18 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
     connect(&m_advertTimer, &QTimer::timeout, this, [this] { m_later.ReloadAdvertLists(); });
     connect(&m_bannerTimer, &QTimer::timeout, this, [this] { m_later.BannerStep(); });
 
+    // The player (its device is the configured one), the module host and
+    // its site. The host exists before the start-up asks for the modules.
+    m_player = std::make_unique<CExtPlayerDX>();
+    m_moduleSite = std::make_unique<CFrameModuleSite>(*this);
+    m_host = std::make_unique<modules::CModuleHost>(*m_moduleSite, *m_player);
+    if (auto* bridge = dynamic_cast<modules::CModuleHostBridge*>(&m_later))
+        bridge->SetHost(m_host.get());
+    connect(&m_positionTimer, &QTimer::timeout, this, [this] {
+        m_host->Player().OnPositionTimer();
+        ReportDeviceError();
+    });
+
     // The debug manager must exist before the first line is logged.
     enLedgerline();
 }
@@ -85,6 +104,15 @@ CMainFrame::~CMainFrame() {
     m_advertTimer.stop();
     m_bannerTimer.stop();
     m_statusTimer.stop();
+    m_positionTimer.stop();
+    // Modules go while the controls and windows their release touches are
+    // still there; the player stops last, once no module can reach it.
+    if (auto* bridge = dynamic_cast<modules::CModuleHostBridge*>(&m_later))
+        bridge->SetHost(nullptr);
+    m_equalizer.reset();
+    m_host.reset();
+    m_moduleSite.reset();
+    m_player.reset();
     // Skins and controls go before the panels that hold the controls.
     m_skins.reset();
     if (m_controls) m_controls->DestroyAll();
@@ -106,6 +134,13 @@ int CMainFrame::Create() {
 
     // 4. config.ini, unless a caller (a test) chose one already.
     if (m_settings.Path().empty()) m_settings.SetPath(CSettings::DefaultPath());
+    m_equalizerControls = std::make_unique<CFrameEqualizerControls>(*this);
+    m_equalizer = std::make_unique<CEqualizerController>(
+        m_settings.Path(), platform::ProgramDirectory() + "Equalizer_presets.ini",
+        [this](const float* gains, int count, bool on) {
+            m_player->SetEqualizer(gains, count, on);
+        });
+    m_equalizer->SetControls(m_equalizerControls.get());
 
     // 5. The surround dialog and its settings.
     m_later.CreateSurroundDialog();
@@ -120,8 +155,12 @@ int CMainFrame::Create() {
     setEnabled(false);
 
     // 9. The module client area, where module windows live.
-    m_moduleClient = new CModulesFrame(this);
+    m_moduleClient = new CFrameClientArea(this);
     m_moduleClient->raise();
+    m_moduleSite->SetClientArea(m_moduleClient);
+    // The frame's own accelerators are the skin's and the menus'; none are
+    // defined in the frame yet, so the active module's stand alone.
+    m_host->SetHostAccelerators({});
 
     // 10. - 12.
     Splash(IDS_LOADING_EFFECTS);
@@ -186,9 +225,16 @@ int CMainFrame::Create() {
 void CMainFrame::RestoreFrameState() {
     m_panels.RestorePlayerPanel(m_settings);
     m_controls->ShowPlayerPanelChecks(m_panels.PlayerShown());
-    // The player owns the switches; until it exists the buttons show what
-    // config.ini holds, so a close writes back exactly what was read.
-    m_controls->ShowSwitches(ui::ReadPlayerSwitches(m_settings));
+    // Shuffle and repeat belong to the player, the equalizer switch and
+    // bands to the equalizer controller; the buttons show what they hold.
+    const ui::SPlayerSwitches switches = ui::ReadPlayerSwitches(m_settings);
+    m_controls->ShowSwitches(switches);
+    m_host->Player().SetShuffle(switches.shuffle);
+    m_host->Player().SetRepeat(switches.repeat);
+    m_equalizer->LoadEqualizerTurn();
+    m_equalizer->LoadEqualizerState();
+    m_equalizer->UpdateEqualizerEnable();
+    m_host->Player().UpdateControlStates();
     m_later.RestorePlayerState();
     RecalcLayout();
 }
@@ -196,6 +242,14 @@ void CMainFrame::RestoreFrameState() {
 void CMainFrame::SaveFrameState() {
     m_panels.SavePlayerPanel(m_settings);
     m_skins->SaveCurrentSkin();
+    ui::SPlayerSwitches switches = ui::ReadPlayerSwitches(m_settings);
+    switches.shuffle = m_host->Player().GetShuffle() != 0;
+    switches.repeat = m_host->Player().GetRepeat() != 0;
+    if (m_equalizer) {
+        switches.equalizer = m_equalizer->IsOn();
+        m_equalizer->SaveEqualizerState();
+    }
+    ui::WritePlayerSwitches(m_settings, switches);
     m_later.SavePlayerState();
 }
 
@@ -276,6 +330,9 @@ bool CMainFrame::OnCommand(unsigned id) {
     // A skinned button's instance id stands for its row's command.
     id = static_cast<unsigned>(m_controls->MapCommand(static_cast<int>(id)));
 
+    // The active module sees every command before the frame does.
+    if (m_host->RouteCommand(id)) return true;
+
     switch (id) {
     case ID_FRAME_MINIMIZE:
         MinimizeToTray();
@@ -301,11 +358,7 @@ bool CMainFrame::OnCommand(unsigned id) {
     default:
         break;
     }
-    if (id >= ui::kIdPlayerGotoPrev && id <= ui::kIdPlayerGotoNext)
-        return m_later.HandlePlayerCommand(id);
-    if (id == ui::kIdPlayerShuffle || id == ui::kIdPlayerRepeat || id == ui::kIdEquaTurn ||
-        id == ui::kIdEquaPreset)
-        return m_later.HandlePlayerCommand(id);
+    if (OnPlayerCommand(id)) return true;
     if (id >= ui::kIdMenuFile && id <= ui::kIdMenuFile + 60) {
         m_later.OpenFrameMenu(id);
         return true;
@@ -411,6 +464,104 @@ void CMainFrame::contextMenuEvent(QContextMenuEvent* e) {
     menu->exec(e->globalPos());
 }
 
+// ---------------------------------------------------------------- player
+
+bool CMainFrame::OnPlayerCommand(unsigned id) {
+    modules::CPlayerInterface& player = m_host->Player();
+    if (id >= ui::kIdPlayerGotoPrev && id <= ui::kIdPlayerGotoNext) {
+        // The transport goes to the player's owner; another subsystem may
+        // still want it when no module is there to take it.
+        if (!player.OnTransportCommand(id)) m_later.HandlePlayerCommand(id);
+        ReportDeviceError();
+        return true;
+    }
+    switch (id) {
+    case ui::kIdPlayerShuffle:
+        m_controls->SetChecked(ui::kIdPlayerShuffle, player.ToggleShuffle());
+        return true;
+    case ui::kIdPlayerRepeat:
+        m_controls->SetChecked(ui::kIdPlayerRepeat, player.ToggleRepeat());
+        return true;
+    case ui::kIdEquaTurn:
+        m_equalizer->OnTurnPressed();
+        return true;
+    case ui::kIdEquaPreset:
+        ShowPresetMenu();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::ShowPresetMenu() {
+    QMenu menu(this);
+    for (const CEqualizerController::PresetMenuItem& item : m_equalizer->BuildPresetMenu()) {
+        if (item.separator) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* a = menu.addAction(QString::fromStdString(item.text));
+        a->setCheckable(true);
+        a->setChecked(item.checked);
+        a->setData(item.id);
+    }
+    if (menu.isEmpty()) return;
+    if (QAction* chosen = menu.exec(QCursor::pos()))
+        m_equalizer->ChoosePreset(chosen->data().toInt());
+}
+
+void CMainFrame::ReportDeviceError() {
+    std::string error = m_player->GetDeviceError();
+    if (error == m_lastDeviceError) return;
+    m_lastDeviceError = error;
+    if (!error.empty()) SetStatusText(("Cannot open the sound device: " + error).c_str());
+}
+
+void CMainFrame::OnPlayerSlider(int id, int code, int position) {
+    modules::CPlayerInterface& player = m_host->Player();
+    const bool release = code == veneer::kSbThumbPosition || code == veneer::kSbEndScroll;
+    const bool dragging = code == veneer::kSbThumbTrack;
+    if (id == ui::kIdPlayerPosition) {
+        if (release) player.OnPositionSlider(position);
+    } else if (id == ui::kIdPlayerVolume) {
+        if (release || dragging) player.OnVolumeSlider(position);
+    } else if (id == ui::kIdPlayerBalance) {
+        if (release || dragging) player.OnBalanceSlider(position);
+    }
+}
+
+void CMainFrame::RebuildFrameMenu() {
+    m_later.BuildFrameMenu();
+}
+
+void CMainFrame::UpdatePlayerControls() {
+    m_host->Player().UpdateControlStates();
+}
+
+void CMainFrame::ApplyEqualizer(int band, int /*code*/, int /*position*/) {
+    if (m_equalizer) m_equalizer->OnSliderScroll(ui::kIdEquaSlider1 + 10 * band);
+}
+
+void CMainFrame::SaveEqualizerState() {
+    if (m_equalizer) m_equalizer->SaveEqualizerState();
+}
+
+void CMainFrame::LoadEqualizerState() {
+    if (m_equalizer) m_equalizer->LoadEqualizerState();
+}
+
+void CMainFrame::UpdateEqualizerEnable() {
+    if (m_equalizer) m_equalizer->UpdateEqualizerEnable();
+}
+
+void CMainFrame::RebuildModuleButtons(ui::CFrameControls& controls, const CXmlNode* modules) {
+    modules::RebuildModuleButtons(*m_host, controls, this, modules);
+}
+
+void CMainFrame::NotifyActiveModuleSkin() {
+    m_host->NotifySkinChanged();
+}
+
 // ---------------------------------------------------------------- site
 
 void CMainFrame::ShowMessage(const std::string& text) {
@@ -489,6 +640,7 @@ bool CMainFrame::CloseSequence() {
     SaveFrameState();
     m_advertTimer.stop();
     m_bannerTimer.stop();
+    m_positionTimer.stop();
     return true;
 }
 

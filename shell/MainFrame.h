@@ -12,9 +12,14 @@
 #include <QWidget>
 
 class QMenu;
+class CExtPlayerDX;
+class CEqualizerController;
 
 namespace sonvara {
 class CWindowMessageEvent;
+}
+namespace modules {
+class CModuleHost;
 }
 #include <functional>
 #include <memory>
@@ -33,6 +38,8 @@ class CWindowMessageEvent;
 namespace shell {
 
 class CLaterSubsystems;
+class CFrameModuleSite;
+class CFrameEqualizerControls;
 
 // Frame command ids the frame acts on itself.
 enum EFrameCommand : unsigned {
@@ -49,6 +56,7 @@ enum EFrameCommand : unsigned {
 // Frame timers.
 inline constexpr int kAdvertTimerMs = 15000; // timer 2
 inline constexpr int kBannerTimerMs = 5000;  // timer 3
+inline constexpr int kPositionTimerMs = 100; // timer 1: the position sliders
 
 class CMainFrame : public QWidget, public ui::IFrameSite {
     Q_OBJECT
@@ -98,6 +106,14 @@ public:
     ui::CFramePanels& Panels() { return m_panels; }
     QWidget* ModuleClientArea() const { return m_moduleClient; }
     int DebugFilterLevel() const { return m_filterLevel; }
+    // The module host, its player and the equalizer controller; they live as
+    // long as the frame.
+    modules::CModuleHost& Host() { return *m_host; }
+    CExtPlayerDX& Player() { return *m_player; }
+    CEqualizerController& Equalizer() { return *m_equalizer; }
+    QTimer& PositionTimer() { return m_positionTimer; }
+    // The frame menu again (the active module's menu changed).
+    void RebuildFrameMenu();
     bool TrayAvailable() const { return m_trayAvailable; }
 
     // ui::IFrameSite
@@ -108,6 +124,14 @@ public:
     void FatalSkinError(const std::string& message, int exitCode) override;
     void BroadcastSkinChanged() override;
     void EnsureMinimumSize(int minWidth, int minHeight) override;
+    void OnPlayerSlider(int id, int code, int position) override;
+    void UpdatePlayerControls() override;
+    void ApplyEqualizer(int band, int code, int position) override;
+    void SaveEqualizerState() override;
+    void LoadEqualizerState() override;
+    void UpdateEqualizerEnable() override;
+    void RebuildModuleButtons(ui::CFrameControls& controls, const CXmlNode* modules) override;
+    void NotifyActiveModuleSkin() override;
 
 protected:
     bool event(QEvent* event) override;
@@ -130,6 +154,12 @@ private:
     void DisplayStatus(const std::string& text);
     void RunOnWindowThread(std::function<void()> work);
     static void HoverStatusSink(void* context, const std::string& text);
+    // Shuffle, repeat, the equalizer buttons and the transport; true when
+    // the id was one of them.
+    bool OnPlayerCommand(unsigned id);
+    void ShowPresetMenu();
+    // A device that could not open is told in the status line.
+    void ReportDeviceError();
 
     CLaterSubsystems& m_later;
     CSettings m_settings;
@@ -141,6 +171,14 @@ private:
     QTimer m_advertTimer;              // timer 2
     QTimer m_bannerTimer;              // timer 3
     QTimer m_statusTimer;              // timer 555
+    QTimer m_positionTimer;            // timer 1
+    // Destroyed in this order (host before its site, both before the player).
+    std::unique_ptr<CExtPlayerDX> m_player;
+    std::unique_ptr<CFrameModuleSite> m_moduleSite;
+    std::unique_ptr<modules::CModuleHost> m_host;
+    std::unique_ptr<CFrameEqualizerControls> m_equalizerControls;
+    std::unique_ptr<CEqualizerController> m_equalizer;
+    std::string m_lastDeviceError;
     int m_filterLevel = -1;
     bool m_trayAvailable = false;
     bool m_restartPending = false;
