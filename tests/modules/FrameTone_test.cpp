@@ -3,10 +3,12 @@
 // PLAYER_PLAY goes through the frame's command path, the frame's event loop
 // runs until the module's tone has played out through the configured wav:
 // device, and the file written at close holds the tone.
+#include "audio/EqualizerController.h"
 #include "audio/ExtPlayer.h"
 #include "audio/ExtPlayerDX.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/trestle/TrestleMessageBox.h"
+#include "libs/veneer/Controls.h"
 #include "modules/ModuleHost.h"
 #include "modules/ShellBridge.h"
 #include "platform/AtomicFile.h"
@@ -17,6 +19,8 @@
 #include "shell/WindowMessage.h"
 #include "sonvara/Messages.h"
 #include "support/TempDir.h"
+#include "ui/ControlTable.h"
+#include "ui/FrameControls.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -63,10 +67,11 @@ bool ReadWav(const std::string& path, WavData& out) {
 
 class FrameTone : public ::testing::Test {
 protected:
+    virtual const char* SkinsSource() const { return SHELL_FIXTURES_DIR "/Skins"; }
     void SetUp() override {
         fs::create_directories(program + "Modules");
         fs::create_directories(settingsDir);
-        fs::copy(SHELL_FIXTURES_DIR "/Skins", program + "Skins", fs::copy_options::recursive);
+        fs::copy(SkinsSource(), program + "Skins", fs::copy_options::recursive);
         fs::create_symlink(TONE_MODULE, program + "Modules/Tone.so");
         platform::SetProgramDirectory(program);
         platform::SetSettingsDirectory(settingsDir);
@@ -91,6 +96,34 @@ protected:
     std::string wavPath = dir.file("out.wav");
     modules::CModuleHostBridge later;
     std::unique_ptr<shell::CKelFrameApp> app;
+
+    shell::CMainFrame& Start() {
+        static const char* argv[] = {"sonvara"};
+        app = std::make_unique<shell::CKelFrameApp>(1, argv, later);
+        EXPECT_TRUE(app->InitInstance());
+        return *app->Frame();
+    }
+    void Command(unsigned id) {
+        shell::CWindowMessageEvent message(shell::WM_COMMAND, id, 0);
+        QCoreApplication::sendEvent(app->Frame(), &message);
+    }
+    void CloseAndExit() {
+        app->Frame()->close();
+        app->ExitInstance(0);
+        app.reset();
+    }
+    std::string Value(const char* section, const char* key) const {
+        char buffer[64];
+        platform::GetPrivateProfileString(section, key, "<none>", buffer, sizeof buffer,
+                                          (settingsDir + "config.ini").c_str());
+        return buffer;
+    }
+};
+
+// The shipped skins: equalizer, switches, sliders and a Modules element.
+class FrameWithFullSkin : public FrameTone {
+protected:
+    const char* SkinsSource() const override { return SONVARA_SKINS_DIR; }
 };
 
 TEST_F(FrameTone, PlayInTheRunningFrameWritesTheToneThroughTheConfiguredDevice) {
@@ -152,6 +185,59 @@ TEST_F(FrameTone, PlayInTheRunningFrameWritesTheToneThroughTheConfiguredDevice) 
         if ((wav.samples[2 * n] < 0) != (wav.samples[2 * n + 2] < 0)) ++crossings;
     const double hz = crossings / 2.0 / (static_cast<double>(to - from) / 44100.0);
     EXPECT_NEAR(hz, 440.0, 5.0);
+}
+
+// The stored equalizer and switches reach the player and the controls at
+// start, the frame's buttons and sliders drive them, and the close stores
+// what they ended as.
+TEST_F(FrameWithFullSkin, PlayerAndEqualizerStateCrossStartControlsAndClose) {
+    const std::string config = settingsDir + "config.ini";
+    platform::WritePrivateProfileString("PLAYER", "EqualizerTurn", "On", config.c_str());
+    platform::WritePrivateProfileString("PLAYER", "EqualizerBand3", "150", config.c_str());
+    platform::WritePrivateProfileString("PLAYER", "Shuffle", "On", config.c_str());
+    shell::CMainFrame& frame = Start();
+    ui::CFrameControls& controls = frame.Controls();
+
+    ASSERT_FALSE(controls.Sliders(ui::kIdEquaSlider1 + 20).empty());
+    EXPECT_EQ(controls.Sliders(ui::kIdEquaSlider1 + 20).front()->GetPos(), 150);
+    EXPECT_TRUE(controls.Sliders(ui::kIdEquaSlider1 + 20).front()->isEnabled());
+    EXPECT_TRUE(frame.Player().IsEqualizerOn());
+    EXPECT_FLOAT_EQ(frame.Player().GetEqualizerGains()[2],
+                    CEqualizerController::GainFromPosition(150));
+    EXPECT_EQ(frame.Host().Player().GetShuffle(), 1);
+
+    // The skin names a module that is not loaded: its button is there,
+    // disabled; the loaded Tone module keeps its place behind.
+    ASSERT_EQ(controls.ModuleButtons().size(), 1u);
+    EXPECT_EQ(controls.ModuleButtons()[0].id, -1);
+    EXPECT_FALSE(controls.ModuleButtons()[0].control->GetWnd()->isEnabled());
+    EXPECT_EQ(later.ModuleDisplayNames(), std::vector<std::string>{"Tone"});
+
+    Command(ui::kIdEquaTurn);
+    EXPECT_FALSE(frame.Player().IsEqualizerOn());
+    EXPECT_FALSE(controls.Sliders(ui::kIdEquaSlider1 + 20).front()->isEnabled());
+    Command(ui::kIdPlayerShuffle);
+    EXPECT_EQ(frame.Host().Player().GetShuffle(), 0);
+
+    // A volume drag reaches the player while the thumb moves.
+    controls.DispatchSlider(ui::kIdPlayerVolume, veneer::kSbThumbTrack, 40);
+    EXPECT_EQ(frame.Player().GetVolume(), 40u);
+
+    CloseAndExit();
+    EXPECT_EQ(Value("PLAYER", "EqualizerTurn"), "Off");
+    EXPECT_EQ(Value("PLAYER", "EqualizerBand3"), "150");
+    EXPECT_EQ(Value("PLAYER", "Shuffle"), "Off");
+}
+
+// A device that cannot be opened must not look like silent playing.
+TEST_F(FrameTone, ADeviceThatCannotOpenIsToldInTheStatusLine) {
+    setenv("SONVARA_AUDIO_OUTPUT", "no-such-device", 1);
+    shell::CMainFrame& frame = Start();
+    Command(sonvara::ID_PLAYER_PLAY);
+    EXPECT_NE(frame.Player().GetState(), CExtPlayer::kPlaying);
+    EXPECT_NE(frame.StatusText().find("Cannot open the sound device"), std::string::npos)
+        << frame.StatusText();
+    CloseAndExit();
 }
 
 } // namespace
