@@ -1,5 +1,6 @@
 #include "shell/FrameModuleSite.h"
 
+#include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Controls.h"
 #include "modules/ModuleHost.h"
 #include "shell/MainFrame.h"
@@ -65,6 +66,13 @@ bool CFrameModuleSite::SetParam(const char* owner, const char* key, const char* 
 
 bool CFrameModuleSite::DeleteParam(const char* owner, const char* key) {
     return m_frame.Settings().DeleteParam(owner, key);
+}
+
+int CFrameModuleSite::ShowMessageBox(std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                                     std::intptr_t d, std::intptr_t e) {
+    // The interface's arguments are 32-bit words; the upper bits carry nothing.
+    const auto word = [](std::intptr_t v) { return static_cast<std::uint32_t>(v); };
+    return trestle::ShowMessageBox(word(a), word(b), word(c), word(d), word(e));
 }
 
 std::string CFrameModuleSite::CurrentSkinName() {

@@ -37,6 +37,9 @@ public:
     bool SetParam(const char* owner, const char* key, const char* value) override;
     bool DeleteParam(const char* owner, const char* key) override;
 
+    // The five words go unchanged to Trestle's module message box.
+    int ShowMessageBox(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
+                       std::intptr_t e) override;
     std::string CurrentSkinName() override;
     ISkin* Skin() override;
     void SetStatusText(const char* text) override;
