@@ -54,9 +54,11 @@ public:
     void ModuleIdle() override {
         if (m_host) m_host->OnIdle();
     }
-    // "Go to" items and module buttons, then the active module's routing.
+    // "Go to" items and module buttons. The frame has already offered the
+    // command to the active module's routing (CModuleHost::RouteCommand)
+    // before its own handling, so it is not offered a second time here.
     bool RouteCommandToModule(unsigned id) override {
-        return m_host && (m_host->OnModuleCommand(id) || m_host->RouteCommand(id));
+        return m_host && m_host->OnModuleCommand(id);
     }
     // The transport buttons; shuffle, repeat and the equalizer buttons need
     // the frame's controls and stay with the frame's own subsystem.

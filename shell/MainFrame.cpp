@@ -354,7 +354,11 @@ bool CMainFrame::OnCommand(unsigned id) {
         RecalcLayout();
         return true;
     case ui::kIdPlayerRecord:
-        return m_later.RouteCommandToModule(id);
+        // Recording is the shown module's business: its window gets the
+        // command unchanged.
+        if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
+            m_moduleSite->SendWindowMessage(active->Window, WM_COMMAND, id, 0);
+        return true;
     default:
         break;
     }

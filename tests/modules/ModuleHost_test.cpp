@@ -176,7 +176,10 @@ TEST(ShellBridge, ForwardsOnceTheHostIsSet) {
     EXPECT_FALSE(bridge.ModulesAllowClose());
     EXPECT_TRUE(bridge.RouteCommandToModule(sonvara::ID_MODULE_FIRST));
     EXPECT_EQ(f.host->GetActiveModule(), &f.host->Entry(0));
-    EXPECT_TRUE(bridge.RouteCommandToModule(5000));
+    // The frame offers commands to the module's routing before its own
+    // handling; the bridge's late hook must not offer them a second time.
+    EXPECT_TRUE(f.host->RouteCommand(5000));
+    EXPECT_FALSE(bridge.RouteCommandToModule(5000));
     EXPECT_EQ(bridge.SendModuleMessage("alpha", "Main frame", "x"), MESSAGE_OK);
     EXPECT_TRUE(bridge.HandlePlayerCommand(sonvara::ID_PLAYER_PLAY));
     EXPECT_STREQ(f.host->Player().GetPlayerOwner(), "Alpha");
