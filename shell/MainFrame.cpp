@@ -566,6 +566,13 @@ void CMainFrame::NotifyActiveModuleSkin() {
     m_host->NotifySkinChanged();
 }
 
+void CMainFrame::ReshowActiveModule() {
+    // The rebuilt panels were laid over the client area: bring the module's
+    // window back on top, filling it.
+    if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
+        m_moduleSite->ShowModuleWindow(active->Window, true);
+}
+
 // ---------------------------------------------------------------- site
 
 void CMainFrame::ShowMessage(const std::string& text) {

@@ -132,6 +132,7 @@ public:
     void UpdateEqualizerEnable() override;
     void RebuildModuleButtons(ui::CFrameControls& controls, const CXmlNode* modules) override;
     void NotifyActiveModuleSkin() override;
+    void ReshowActiveModule() override;
 
 protected:
     bool event(QEvent* event) override;

@@ -223,6 +223,21 @@ TEST_F(FrameWithFullSkin, PlayerAndEqualizerStateCrossStartControlsAndClose) {
     controls.DispatchSlider(ui::kIdPlayerVolume, veneer::kSbThumbTrack, 40);
     EXPECT_EQ(frame.Player().GetVolume(), 40u);
 
+    // Another skin: the bands keep their places and the module stays shown.
+    const auto& skins = frame.Skins().Skins();
+    ASSERT_EQ(skins.size(), 2u);
+    const unsigned other =
+        static_cast<unsigned>(ui::kSkinCommandFirst + (frame.Skins().CurrentIndex() == 0 ? 1 : 0));
+    Command(other);
+    ASSERT_EQ(static_cast<unsigned>(ui::kSkinCommandFirst + frame.Skins().CurrentIndex()), other);
+    ASSERT_FALSE(controls.Sliders(ui::kIdEquaSlider1 + 20).empty());
+    EXPECT_EQ(controls.Sliders(ui::kIdEquaSlider1 + 20).front()->GetPos(), 150);
+    ASSERT_NE(frame.Host().GetActiveModule(), nullptr);
+    QWidget* window = frame.Host().GetActiveModule()->Window;
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->isHidden());
+    EXPECT_EQ(window->geometry(), frame.ModuleClientArea()->rect());
+
     CloseAndExit();
     EXPECT_EQ(Value("PLAYER", "EqualizerTurn"), "Off");
     EXPECT_EQ(Value("PLAYER", "EqualizerBand3"), "150");
