@@ -523,15 +523,26 @@ void CMainFrame::ReportDeviceError() {
 
 void CMainFrame::OnPlayerSlider(int id, int code, int position) {
     modules::CPlayerInterface& player = m_host->Player();
-    const bool release = code == veneer::kSbThumbPosition || code == veneer::kSbEndScroll;
-    const bool dragging = code == veneer::kSbThumbTrack;
     if (id == ui::kIdPlayerPosition) {
-        if (release) player.OnPositionSlider(position);
-    } else if (id == ui::kIdPlayerVolume) {
-        if (release || dragging) player.OnVolumeSlider(position);
-    } else if (id == ui::kIdPlayerBalance) {
-        if (release || dragging) player.OnBalanceSlider(position);
+        // A seek when the thumb is let go. A page click or key also ends
+        // with an end-of-scroll: it seeks too, or the thumb would sit where
+        // the player is not until the timer moves it back. The end-of-scroll
+        // that follows a thumb release does not seek a second time.
+        const bool afterThumb = m_positionThumbReleased;
+        m_positionThumbReleased = code == veneer::kSbThumbPosition;
+        if (code == veneer::kSbThumbPosition || (code == veneer::kSbEndScroll && !afterThumb))
+            player.OnPositionSlider(position);
+        return;
     }
+    // Volume and balance follow the thumb while it moves and settle where
+    // any move ends (repeating a value changes nothing).
+    const bool moving = code == veneer::kSbThumbTrack || code == veneer::kSbThumbPosition ||
+                        code == veneer::kSbEndScroll;
+    if (!moving) return;
+    if (id == ui::kIdPlayerVolume)
+        player.OnVolumeSlider(position);
+    else if (id == ui::kIdPlayerBalance)
+        player.OnBalanceSlider(position);
 }
 
 void CMainFrame::RebuildFrameMenu() {

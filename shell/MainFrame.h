@@ -180,6 +180,7 @@ private:
     std::unique_ptr<CFrameEqualizerControls> m_equalizerControls;
     std::unique_ptr<CEqualizerController> m_equalizer;
     std::string m_lastDeviceError;
+    bool m_positionThumbReleased = false; // the last position notification
     int m_filterLevel = -1;
     bool m_trayAvailable = false;
     bool m_restartPending = false;

@@ -222,6 +222,17 @@ TEST_F(FrameWithFullSkin, PlayerAndEqualizerStateCrossStartControlsAndClose) {
     // A volume drag reaches the player while the thumb moves.
     controls.DispatchSlider(ui::kIdPlayerVolume, veneer::kSbThumbTrack, 40);
     EXPECT_EQ(frame.Player().GetVolume(), 40u);
+    // The position: not while the thumb is dragged, where it is let go, and
+    // where a page click leaves it (otherwise the thumb shows a place the
+    // player is not at).
+    controls.DispatchSlider(ui::kIdPlayerPosition, veneer::kSbThumbTrack, 50);
+    EXPECT_EQ(frame.Host().Player().GetPosition(), 0u);
+    controls.DispatchSlider(ui::kIdPlayerPosition, veneer::kSbThumbPosition, 50);
+    controls.DispatchSlider(ui::kIdPlayerPosition, veneer::kSbEndScroll, 50);
+    EXPECT_EQ(frame.Host().Player().GetPosition(), 50u);
+    controls.DispatchSlider(ui::kIdPlayerPosition, veneer::kSbPageDown, 60);
+    controls.DispatchSlider(ui::kIdPlayerPosition, veneer::kSbEndScroll, 60);
+    EXPECT_EQ(frame.Host().Player().GetPosition(), 60u);
 
     // Another skin: the bands keep their places and the module stays shown.
     const auto& skins = frame.Skins().Skins();
