@@ -234,6 +234,11 @@ void CMainFrame::RestoreFrameState() {
     m_equalizer->LoadEqualizerTurn();
     m_equalizer->LoadEqualizerState();
     m_equalizer->UpdateEqualizerEnable();
+    // The volume and balance sliders start where the player is.
+    m_moduleSite->SetSliderPositions(modules::EPlayerSlider::Volume,
+                                     static_cast<int>(m_player->GetVolume()), false);
+    m_moduleSite->SetSliderPositions(modules::EPlayerSlider::Balance,
+                                     static_cast<int>(m_player->GetBalance()), false);
     m_host->Player().UpdateControlStates();
     m_later.RestorePlayerState();
     RecalcLayout();

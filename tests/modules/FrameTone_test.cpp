@@ -219,7 +219,13 @@ TEST_F(FrameWithFullSkin, PlayerAndEqualizerStateCrossStartControlsAndClose) {
     Command(ui::kIdPlayerShuffle);
     EXPECT_EQ(frame.Host().Player().GetShuffle(), 0);
 
-    // A volume drag reaches the player while the thumb moves.
+    // The sliders start where the player is; a drag moves the player.
+    ASSERT_FALSE(controls.Sliders(ui::kIdPlayerVolume).empty());
+    EXPECT_EQ(controls.Sliders(ui::kIdPlayerVolume).front()->GetPos(),
+              static_cast<int>(frame.Player().GetVolume()));
+    ASSERT_FALSE(controls.Sliders(ui::kIdPlayerBalance).empty());
+    EXPECT_EQ(controls.Sliders(ui::kIdPlayerBalance).front()->GetPos(),
+              static_cast<int>(frame.Player().GetBalance()));
     controls.DispatchSlider(ui::kIdPlayerVolume, veneer::kSbThumbTrack, 40);
     EXPECT_EQ(frame.Player().GetVolume(), 40u);
     // The position: not while the thumb is dragged, where it is let go, and
