@@ -23,6 +23,8 @@
 #include "ui/FrameControls.h"
 
 #include <QCoreApplication>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTest>
 #include <cmath>
 #include <cstdlib>
@@ -269,6 +271,29 @@ TEST_F(FrameTone, ADeviceThatCannotOpenIsToldInTheStatusLine) {
     EXPECT_NE(frame.Player().GetState(), CExtPlayer::kPlaying);
     EXPECT_NE(frame.StatusText().find("Cannot open the sound device"), std::string::npos)
         << frame.StatusText();
+    CloseAndExit();
+}
+
+// The merged table becomes the frame's shortcuts. Where the module's entry
+// and the host's bind the same keys, the first (the module's) must win:
+// Qt would fire neither of two shortcuts with equal keys.
+TEST_F(FrameTone, MergedAcceleratorsBecomeShortcutsAndTheFirstOfEqualKeysWins) {
+    shell::CMainFrame& frame = Start();
+    SvAcceleratorList merged{{{"Ctrl+M", shell::ID_FRAME_ZOOM}, {"Ctrl+M", shell::ID_FRAME_CLOSE}}};
+    frame.Host().Site().SetFrameAccelerators(merged);
+    std::vector<QShortcut*> bound;
+    for (QShortcut* s : frame.findChildren<QShortcut*>())
+        if (s->key() == QKeySequence(QStringLiteral("Ctrl+M"))) bound.push_back(s);
+    ASSERT_EQ(bound.size(), 1u);
+    const bool wasMaximized = frame.isMaximized();
+    Q_EMIT bound.front()->activated();
+    EXPECT_NE(frame.isMaximized(), wasMaximized);
+    EXPECT_TRUE(frame.isVisible());
+
+    // A new table replaces the old one.
+    frame.Host().Site().SetFrameAccelerators({});
+    for (QShortcut* s : frame.findChildren<QShortcut*>())
+        EXPECT_NE(s->key(), QKeySequence(QStringLiteral("Ctrl+M")));
     CloseAndExit();
 }
 
