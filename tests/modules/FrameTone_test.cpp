@@ -99,9 +99,10 @@ protected:
     modules::CModuleHostBridge later;
     std::unique_ptr<shell::CKelFrameApp> app;
 
-    shell::CMainFrame& Start() {
-        static const char* argv[] = {"sonvara"};
-        app = std::make_unique<shell::CKelFrameApp>(1, argv, later);
+    shell::CMainFrame& Start(std::vector<const char*> args = {}) {
+        args.insert(args.begin(), "sonvara");
+        app = std::make_unique<shell::CKelFrameApp>(static_cast<int>(args.size()), args.data(),
+                                                    later);
         EXPECT_TRUE(app->InitInstance());
         return *app->Frame();
     }
@@ -272,6 +273,25 @@ TEST_F(FrameTone, ADeviceThatCannotOpenIsToldInTheStatusLine) {
     EXPECT_NE(frame.StatusText().find("Cannot open the sound device"), std::string::npos)
         << frame.StatusText();
     CloseAndExit();
+}
+
+// Files named on the command line go to the AutoOpen module as an "open"
+// message while the module-choice dialog does not exist (as if the user had
+// said not to be asked), and the request is in the log written at close.
+TEST_F(FrameTone, CommandLineFilesGoToTheAutoOpenModule) {
+    platform::WritePrivateProfileString("Main frame: params", "AutoOpen", "Tone",
+                                        (settingsDir + "config.ini").c_str());
+    shell::CMainFrame& frame = Start({"/music/a b.mp3", "/music/c.mp3"});
+    const auto history = frame.Host().History().Snapshot();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].Recipient, "Tone");
+    EXPECT_EQ(history[0].Sender, "Main frame");
+    EXPECT_EQ(history[0].Message, "open \"/music/a b.mp3\" \"/music/c.mp3\"");
+    EXPECT_EQ(history[0].Result, 0); // MESSAGE_OK
+    CloseAndExit();
+    std::string log;
+    ASSERT_TRUE(platform::ReadWholeFile(settingsDir + "sonvara.log", log));
+    EXPECT_NE(log.find("Recipient: Tone\n"), std::string::npos) << log;
 }
 
 // The merged table becomes the frame's shortcuts. Where the module's entry
