@@ -35,11 +35,11 @@ void OursForward(benchmark::State& state, int order, bool wide) {
     sonvara::dsp::AllowWideKernels(wide);
     const size_t n = size_t{1} << order;
     const std::vector<float> x = TestSignal(n);
-    std::vector<SCplx> spec(n / 2 + 1);
+    std::vector<SCplx> spectrum(n / 2 + 1);
     nspsRealFftNip(nullptr, nullptr, order, NSP_Init);
     for (auto _ : state) {
-        nspsRealFftNip(x.data(), spec.data(), order, NSP_Forw);
-        benchmark::DoNotOptimize(spec.data());
+        nspsRealFftNip(x.data(), spectrum.data(), order, NSP_Forw);
+        benchmark::DoNotOptimize(spectrum.data());
         benchmark::ClobberMemory();
     }
     sonvara::dsp::AllowWideKernels(true);
@@ -51,11 +51,11 @@ void OursInverse(benchmark::State& state, int order, bool wide) {
     sonvara::dsp::AllowWideKernels(wide);
     const size_t n = size_t{1} << order;
     const std::vector<float> x = TestSignal(n);
-    std::vector<SCplx> spec(n / 2 + 1), work(n / 2 + 1);
+    std::vector<SCplx> spectrum(n / 2 + 1), work(n / 2 + 1);
     std::vector<float> back(n);
-    nspsRealFftNip(x.data(), spec.data(), order, NSP_Forw);
+    nspsRealFftNip(x.data(), spectrum.data(), order, NSP_Forw);
     for (auto _ : state) {
-        std::memcpy(work.data(), spec.data(), spec.size() * sizeof(SCplx));
+        std::memcpy(work.data(), spectrum.data(), spectrum.size() * sizeof(SCplx));
         nspsCcsFftNip(work.data(), back.data(), order, NSP_Inv | NSP_NoScale);
         benchmark::DoNotOptimize(back.data());
         benchmark::ClobberMemory();
@@ -82,16 +82,16 @@ void FftwForward(benchmark::State& state, int order) {
 
 void FftwInverse(benchmark::State& state, int order) {
     const int n = 1 << order;
-    auto* spec = fftwf_alloc_complex(n / 2 + 1);
+    auto* spectrum = fftwf_alloc_complex(n / 2 + 1);
     auto* work = fftwf_alloc_complex(n / 2 + 1);
     auto* back = fftwf_alloc_real(n);
     const fftwf_plan plan = fftwf_plan_dft_c2r_1d(n, work, back, FFTW_MEASURE);
     std::vector<float> x = TestSignal(size_t(n));
-    const fftwf_plan forward = fftwf_plan_dft_r2c_1d(n, back, spec, FFTW_ESTIMATE);
+    const fftwf_plan forward = fftwf_plan_dft_r2c_1d(n, back, spectrum, FFTW_ESTIMATE);
     std::memcpy(back, x.data(), size_t(n) * sizeof(float));
     fftwf_execute(forward);
     for (auto _ : state) {
-        std::memcpy(work, spec, size_t(n / 2 + 1) * sizeof(fftwf_complex));
+        std::memcpy(work, spectrum, size_t(n / 2 + 1) * sizeof(fftwf_complex));
         fftwf_execute(plan);
         benchmark::DoNotOptimize(back);
         benchmark::ClobberMemory();
@@ -100,7 +100,7 @@ void FftwInverse(benchmark::State& state, int order) {
     fftwf_destroy_plan(plan);
     fftwf_free(back);
     fftwf_free(work);
-    fftwf_free(spec);
+    fftwf_free(spectrum);
 }
 
 std::string Name(const char* direction, const char* who, int order) {

@@ -168,11 +168,11 @@ TEST_P(FftKernelsTest, ForwardThenInverseReturnsInput) {
         const size_t n = size_t{1} << order;
         const std::vector<double> xd = RandomSignal(n, 7 + order);
         const std::vector<float> x(xd.begin(), xd.end());
-        std::vector<SCplx> spec(n / 2 + 1);
+        std::vector<SCplx> spectrum(n / 2 + 1);
         std::vector<float> back(n), raw(n);
-        nspsRealFftNip(x.data(), spec.data(), order, NSP_Forw);
-        nspsCcsFftNip(spec.data(), back.data(), order, NSP_Inv);
-        nspsCcsFftNip(spec.data(), raw.data(), order, NSP_Inv | NSP_NoScale);
+        nspsRealFftNip(x.data(), spectrum.data(), order, NSP_Forw);
+        nspsCcsFftNip(spectrum.data(), back.data(), order, NSP_Inv);
+        nspsCcsFftNip(spectrum.data(), raw.data(), order, NSP_Inv | NSP_NoScale);
         for (size_t i = 0; i < n; ++i) {
             ASSERT_NEAR(back[i], x[i], 1e-5) << i;
             ASSERT_NEAR(raw[i], x[i] * float(n), 1e-5 * float(n)) << i;
@@ -235,12 +235,12 @@ TEST_P(FftKernelsTest, UnalignedBuffersGiveTheSameResult) {
     const std::vector<double> xd = RandomSignal(n, 3);
     std::vector<float> x(xd.begin(), xd.end()), xOff(n + 1);
     std::memcpy(xOff.data() + 1, x.data(), n * sizeof(float));
-    std::vector<SCplx> spec(n / 2 + 1);
+    std::vector<SCplx> spectrum(n / 2 + 1);
     std::vector<float> specOff(n + 3);
     auto* shifted = reinterpret_cast<SCplx*>(specOff.data() + 1);
-    nspsRealFftNip(x.data(), spec.data(), order, NSP_Forw);
+    nspsRealFftNip(x.data(), spectrum.data(), order, NSP_Forw);
     nspsRealFftNip(xOff.data() + 1, shifted, order, NSP_Forw);
-    EXPECT_EQ(std::memcmp(spec.data(), shifted, spec.size() * sizeof(SCplx)), 0);
+    EXPECT_EQ(std::memcmp(spectrum.data(), shifted, spectrum.size() * sizeof(SCplx)), 0);
     std::vector<float> back(n + 1);
     nspsCcsFftNip(shifted, back.data() + 1, order, NSP_Inv);
     for (size_t i = 0; i < n; ++i)
@@ -328,15 +328,15 @@ TEST_F(FftTest, TableAllocationFailureFlushesAndRetries) {
 // stays untouched.
 TEST_F(FftTest, ArgumentChecksReportInOrder) {
     float x[16] = {};
-    SCplx spec[9];
+    SCplx spectrum[9];
     float back[16];
-    for (auto& s : spec)
+    for (auto& s : spectrum)
         s = {-1, -1};
 
-    nspsRealFftNip(x, spec, -1, NSP_Forw);
+    nspsRealFftNip(x, spectrum, -1, NSP_Forw);
     ExpectBadArg("nspsRealFftNip", "order<0", "nspffts");
     // An out-of-range order is reported even with the free flag.
-    nspsRealFftNip(x, spec, -3, NSP_Free);
+    nspsRealFftNip(x, spectrum, -3, NSP_Free);
     ExpectBadArg("nspsRealFftNip", "order<0", "nspffts");
     nspdRealFftNip(nullptr, nullptr, 32, NSP_Forw);
     ExpectBadArg("nspdRealFftNip", "order>31", "nspfftd");
@@ -344,13 +344,13 @@ TEST_F(FftTest, ArgumentChecksReportInOrder) {
     ExpectBadArg("nspsCcsFftNip", "inSamps==0", "nspffts");
     nspsRealFftNip(x, nullptr, 4, 0);
     ExpectBadArg("nspsRealFftNip", "outSamps==0", "nspffts");
-    nspsRealFftNip(x, spec, 4, NSP_Forw | NSP_Inv);
+    nspsRealFftNip(x, spectrum, 4, NSP_Forw | NSP_Inv);
     ExpectBadArg("nspsRealFftNip", "(flags & 1) && (flags & 2)", "nspffts");
-    nspsRealFftNip(x, spec, 4, NSP_NoScale);
+    nspsRealFftNip(x, spectrum, 4, NSP_NoScale);
     ExpectBadArg("nspsRealFftNip", "(flags & 1)==0 && (flags & 2)==0", "nspffts");
-    nspsCcsFftNip(spec, back, 7, 0);
+    nspsCcsFftNip(spectrum, back, 7, 0);
     ExpectBadArg("nspsCcsFftNip", "(flags & 1)==0 && (flags & 2)==0", "nspffts");
-    for (const auto& s : spec)
+    for (const auto& s : spectrum)
         EXPECT_EQ(s.re, -1.0f);
 }
 
