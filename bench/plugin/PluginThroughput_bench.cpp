@@ -33,48 +33,11 @@
 
 // ------------------------------------------------ allocation counting
 
-namespace {
-std::atomic<bool> g_countAllocations{false};
-std::atomic<long> g_allocations{0};
+// Counts operator new everywhere in this program, the plug-in included.
+#include "tests/support/CountingAllocator.h"
 
-void* CountedAllocate(std::size_t size) {
-    if (g_countAllocations.load(std::memory_order_relaxed))
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-} // namespace
-
-// The replacements are global, so allocations inside the dlopen'ed plug-in
-// are counted too.
-void* operator new(std::size_t size) {
-    return CountedAllocate(size);
-}
-void* operator new[](std::size_t size) {
-    return CountedAllocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return CountedAllocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
+using testsupport::g_allocations;
+using testsupport::g_countAllocations;
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "Signals.h"
 #include "plugin/BlockProcessor.h"
 #include "plugin/Stream.h"
+#include "support/CountingAllocator.h"
 
 #include <gtest/gtest.h>
 
@@ -11,37 +12,8 @@
 #include <cstdlib>
 #include <new>
 
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<int> g_allocations{0};
-} // namespace
-
-// These replace the global allocation functions for this program only, to
-// count heap use. GCC's -Wmismatched-new-delete cannot see that our delete
-// pairs with our own malloc-based new, so it is silenced here alone.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    if (g_counting) ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return ::operator new(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-#pragma GCC diagnostic pop
+using testsupport::g_allocations;
+using testsupport::g_countAllocations;
 
 namespace {
 
@@ -86,11 +58,11 @@ TEST(Allocation, ProcessStreamNeverAllocatesOnceOpen) {
         buffer.frames = 1000;
 
         g_allocations = 0;
-        g_counting = true;
+        g_countAllocations = true;
         std::uint64_t frames = 0;
         for (std::uint32_t got; (got = stavo::ProcessStream(*instance, buffer)) != 0;)
             frames += got;
-        g_counting = false;
+        g_countAllocations = false;
         EXPECT_EQ(g_allocations, 0) << "law " << law;
         EXPECT_EQ(frames, input.samples.size());
         stavo::FreeInstance(instance);
