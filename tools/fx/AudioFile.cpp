@@ -1,4 +1,5 @@
 #include "tools/fx/AudioFile.h"
+#include "platform/AsciiCase.h"
 
 #include <sndfile.h>
 
@@ -15,15 +16,9 @@ namespace fx {
 
 namespace {
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 std::string Extension(const std::string& path) {
     std::string ext = std::filesystem::path(path).extension().string();
-    return Lower(ext.empty() ? ext : ext.substr(1));
+    return platform::LowerAscii(ext.empty() ? ext : ext.substr(1));
 }
 
 // Extensions people use that libsndfile's own list spells differently or
@@ -65,7 +60,8 @@ int MajorFromLibrary(const std::string& ext) {
         SF_FORMAT_INFO info{};
         info.format = i;
         if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) != 0) continue;
-        if (info.extension && Lower(info.extension) == ext) return info.format & SF_FORMAT_TYPEMASK;
+        if (info.extension && platform::LowerAscii(info.extension) == ext)
+            return info.format & SF_FORMAT_TYPEMASK;
     }
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "tools/fx/Options.h"
+#include "platform/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,12 +9,6 @@
 namespace fx {
 
 namespace {
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 // Whole-string decimal integer with an optional sign; no blanks, no junk.
 bool ParseInt(const std::string& text, long long& value) {
@@ -65,7 +60,7 @@ bool ParseTone(const std::string& text, int& index) {
 
 bool ParseLaw(const std::string& text, int& law) {
     static const char* const kNames[] = {"drums", "periodic", "twice", "once"};
-    std::string lower = Lower(text);
+    std::string lower = platform::LowerAscii(text);
     for (int i = 0; i < 4; ++i) {
         if (lower == kNames[i]) {
             law = i;
