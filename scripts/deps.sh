@@ -10,6 +10,9 @@ PACKAGES=(
     portaudio19-dev libsndfile1-dev libxml2-dev libcurl4-openssl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libfftw3-dev libsoundtouch-dev
+    libtag1-dev libsoxr-dev
+    lv2-dev ladspa-sdk lilv-utils sordi
+    dbus sox
 )
 
 missing=()
