@@ -29,20 +29,8 @@ std::uint32_t Pull(void* user, StreamBuffer* buffer) {
     return static_cast<std::uint32_t>(n);
 }
 
-// A kick every `period` seconds (a decaying 60 Hz burst) over a sung tone.
 std::vector<float> DrumLoop(double seconds, double period) {
-    auto out =
-        testsignals::HarmonicTone(220.0, 0.2, 4, static_cast<std::size_t>(seconds * kRate), kRate);
-    const auto hitLength = static_cast<std::size_t>(0.25 * kRate);
-    for (double t = 0.25; t < seconds - 0.3; t += period) {
-        const auto start = static_cast<std::size_t>(t * kRate);
-        for (std::size_t i = 0; i < hitLength; ++i) {
-            const double time = i / kRate;
-            out[start + i] +=
-                static_cast<float>(0.8 * std::exp(-time / 0.06) * std::sin(2 * M_PI * 60.0 * time));
-        }
-    }
-    return out;
+    return testsignals::DrumLoop(seconds, period, kRate);
 }
 
 // Runs a mono signal through the plug-in with the given law; the output, and

@@ -20,6 +20,22 @@ inline std::vector<float> HarmonicTone(double f0, double amplitude, int count, s
     return out;
 }
 
+// A kick every `period` seconds from 0.25 s on (a decaying 60 Hz burst)
+// over a sung 220 Hz tone.
+inline std::vector<float> DrumLoop(double seconds, double period, double rate) {
+    auto out = HarmonicTone(220.0, 0.2, 4, static_cast<std::size_t>(seconds * rate), rate);
+    const auto hitLength = static_cast<std::size_t>(0.25 * rate);
+    for (double t = 0.25; t < seconds - 0.3; t += period) {
+        const auto start = static_cast<std::size_t>(t * rate);
+        for (std::size_t i = 0; i < hitLength; ++i) {
+            const double time = i / rate;
+            out[start + i] +=
+                static_cast<float>(0.8 * std::exp(-time / 0.06) * std::sin(2 * M_PI * 60.0 * time));
+        }
+    }
+    return out;
+}
+
 inline std::vector<float> Sine(double f, double amplitude, std::size_t frames, double rate) {
     return HarmonicTone(f, amplitude, 1, frames, rate);
 }
