@@ -3,6 +3,7 @@
 #include "dsp/nsp.h"
 #include "plugin/EffectInstance.h"
 #include "plugin/Presets.h"
+#include "plugin/SettingsWindow.h"
 #include "plugin/Stream.h"
 #include "sonvara/EffectPlugin.h"
 
@@ -149,6 +150,10 @@ STAVO_EXPORT int CloseStream(EffectInstance* instance) {
     return 1;
 }
 
+STAVO_EXPORT void* CreateSettingsWindow(void* parent, EffectInstance* instance) {
+    return stavo::OpenSettingsPanel(parent, instance);
+}
+
 STAVO_EXPORT void Free(EffectInstance* instance) {
     stavo::FreeInstance(instance);
 }
@@ -165,4 +170,5 @@ static_assert(std::is_same_v<decltype(&OpenStream), PFN_OpenStream>);
 static_assert(std::is_same_v<decltype(&SetStreamCallBack), PFN_SetStreamCallBack>);
 static_assert(std::is_same_v<decltype(&ProcessStream), PFN_ProcessStream>);
 static_assert(std::is_same_v<decltype(&CloseStream), PFN_CloseStream>);
+static_assert(std::is_same_v<decltype(&CreateSettingsWindow), PFN_CreateSettingsWindow>);
 static_assert(std::is_same_v<decltype(&Free), PFN_Free>);
