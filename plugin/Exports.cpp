@@ -90,7 +90,8 @@ STAVO_EXPORT int CopySettings(EffectInstance** instance, EffectInstance* source)
 
 STAVO_EXPORT int SavePreset(const char* iniFile, const char* section, HKEY key,
                             EffectInstance* instance) {
-    if (!instance) return 0;
+    // Without a file or a key nothing is stored, which is no success.
+    if (!instance || (!iniFile && !key)) return 0;
     stavo::ValueStore store;
     store.iniFile = iniFile;
     store.section = section;
@@ -103,7 +104,7 @@ STAVO_EXPORT int SavePreset(const char* iniFile, const char* section, HKEY key,
 }
 
 STAVO_EXPORT int SavePresetXml(CXmlNode* node, EffectInstance* instance) {
-    if (!instance) return 0;
+    if (!instance || !node) return 0;
     stavo::ValueStore store;
     store.node = node;
     try {
