@@ -55,6 +55,7 @@ bool EffectPlugin::Load(const std::string& path, std::string& error) {
     }
     Resolve(m_library, "SavePreset", e.SavePreset);
     Resolve(m_library, "SavePresetXml", e.SavePresetXml);
+    Resolve(m_library, "CreateSettingsWindow", e.CreateSettingsWindow);
 
     PlugInInfoRecord info{};
     info.size = sizeof(PlugInInfoRecord);
