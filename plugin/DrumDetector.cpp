@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -78,25 +79,40 @@ void Stabilise(double* b, double* a) {
 
 } // namespace
 
-double CDrumDetector::Filter::Run(double in) {
-    for (int i = 6; i > 0; --i) {
-        x[i] = x[i - 1];
-        y[i] = y[i - 1];
+void CDrumDetector::Filter::Run(const double* in, double* out, std::uint32_t n) {
+    // x[0] and y[0] hold the latest input and output, x[5] and y[5] the
+    // sixth latest; the sums run in the order of the direct form.
+    double x1 = x[0], x2 = x[1], x3 = x[2], x4 = x[3], x5 = x[4], x6 = x[5];
+    double y1 = y[0], y2 = y[1], y3 = y[2], y4 = y[3], y5 = y[4], y6 = y[5];
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const double x0 = in[i];
+        double v = 0.0;
+        v += b[0] * x0;
+        v += b[1] * x1;
+        v += b[2] * x2;
+        v += b[3] * x3;
+        v += b[4] * x4;
+        v += b[5] * x5;
+        v += b[6] * x6;
+        v -= a[1] * y1;
+        v -= a[2] * y2;
+        v -= a[3] * y3;
+        v -= a[4] * y4;
+        v -= a[5] * y5;
+        v -= a[6] * y6;
+        x6 = x5, x5 = x4, x4 = x3, x3 = x2, x2 = x1, x1 = x0;
+        y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = v;
+        out[i] = v;
     }
-    x[0] = in;
-    double out = 0.0;
-    for (int i = 0; i < 7; ++i)
-        out += b[i] * x[i];
-    for (int i = 1; i < 7; ++i)
-        out -= a[i] * y[i];
-    y[0] = out;
-    return out;
+    x[0] = x1, x[1] = x2, x[2] = x3, x[3] = x4, x[4] = x5, x[5] = x6;
+    y[0] = y1, y[1] = y2, y[2] = y3, y[3] = y4, y[4] = y5, y[5] = y6;
 }
 
 void CDrumDetector::Resonator::Run(double x) {
     const double y = input * x + gain * line[position];
     line[position] = y;
-    if (++position == line.size()) position = 0;
+    line[position + delay] = y;
+    if (++position == delay) position = 0;
 }
 
 CDrumDetector::CDrumDetector() {
@@ -115,6 +131,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         ++E;
     m_envelopeRate = std::min(E, R);
     m_decimation = R / m_envelopeRate;
+    m_framePeriod = 1.0 / R;
     m_envelopeCount = 0;
     m_clock = 0.0;
     m_lastAnalysis = 0.0;
@@ -123,6 +140,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
     m_lastBeat = 0.0;
     m_beat = false;
     m_predictions.clear();
+    m_nextReport = std::numeric_limits<double>::infinity();
     // Streams opened alike run alike: the run-time library's random sequence
     // starts from the same seed at every open.
     std::srand(100);
@@ -138,6 +156,8 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         const auto window = static_cast<std::size_t>(std::floor(R * 0.3 / (k + 1)));
         band.squares.assign(std::max<std::size_t>(window, 1), 0.0);
         band.squarePosition = 0;
+        band.squareSum = 0.0;
+        band.nonZero = 0;
         band.level = band.previousLevel = 0.0;
         band.normaliser = 1.0;
         for (int j = 0; j < kResonators; ++j) {
@@ -151,7 +171,8 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
                 static_cast<std::uint32_t>(std::floor(m_envelopeRate * r.period + 0.001)) + 1;
             r.span =
                 std::min(static_cast<std::uint32_t>(std::floor(m_envelopeRate * r.period)), delay);
-            r.line.assign(delay, 0.0);
+            r.delay = delay;
+            r.line.assign(2 * std::size_t{delay}, 0.0);
             r.position = 0;
             longestSpan = std::max(longestSpan, r.span);
             band.scores[j] = 0.0;
@@ -185,29 +206,55 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
     if (m_sampleRate == 0 || buffer.channels.empty()) return;
     const float* left = buffer.channels[0];
     const float* right = buffer.channels.size() >= 2 ? buffer.channels[1] : nullptr;
-    for (std::uint32_t i = 0; i < buffer.frames; ++i) {
-        const double m = right ? (static_cast<double>(left[i]) + right[i]) / 2 : left[i];
-        Frame(m);
+    // The band filters depend on nothing but the input: each runs over a
+    // chunk at a time with its state in registers, then the frames of the
+    // chunk go through the rest in order.
+    for (std::uint32_t start = 0; start < buffer.frames; start += kChunk) {
+        const std::uint32_t n = std::min(kChunk, buffer.frames - start);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::uint32_t at = start + i;
+            m_mono[i] = right ? (static_cast<double>(left[at]) + right[at]) / 2 : left[at];
+        }
+        for (int k = 0; k < kBands; ++k)
+            m_bands[k].filter.Run(m_mono, m_filtered[k], n);
+        for (std::uint32_t i = 0; i < n; ++i)
+            Frame(m_filtered[0][i], m_filtered[1][i]);
     }
 }
 
-void CDrumDetector::Frame(double m) {
-    for (Band& band : m_bands) {
-        const double y = band.filter.Run(m);
-        band.squares[band.squarePosition] = y * y;
-        if (++band.squarePosition == band.squares.size()) band.squarePosition = 0;
+void CDrumDetector::Frame(double y0, double y1) {
+    for (int k = 0; k < kBands; ++k) {
+        Band& band = m_bands[k];
+        const double y = k == 0 ? y0 : y1;
+        // The window's sum is kept up to date as squares come and go, and
+        // summed afresh once per turn of the window so that rounding cannot
+        // build up; the count of non-zero squares keeps silence exactly 0.
+        double& slot = band.squares[band.squarePosition];
+        const double square = y * y;
+        band.nonZero += (square != 0.0) - (slot != 0.0);
+        band.squareSum += square - slot;
+        slot = square;
+        if (++band.squarePosition == band.squares.size()) {
+            band.squarePosition = 0;
+            double sum = 0.0;
+            for (double s : band.squares)
+                sum += s;
+            band.squareSum = sum;
+        }
     }
     if (++m_envelopeCount >= m_decimation) {
         m_envelopeCount = 0;
         Envelope();
     }
-    m_clock += 1.0 / m_sampleRate;
+    m_clock += m_framePeriod;
     if (m_clock - m_lastAnalysis > kAnalysisInterval) {
         Analyse();
         m_lastAnalysis = m_clock;
     }
-    if (m_predictions.empty()) return;
-    const double frameEnd = m_clock + 1.0 / m_sampleRate;
+    const double frameEnd = m_clock + m_framePeriod;
+    // Only a prediction that can be reported is worth the scan below: none
+    // before the earliest one heavy enough and far enough from the last beat.
+    if (!(m_nextReport < frameEnd)) return;
     for (std::size_t i = 0; i < m_predictions.size(); ++i) {
         const Prediction& p = m_predictions[i];
         if (p.time > m_clock && p.time < frameEnd && p.weight > kReportWeight &&
@@ -218,14 +265,20 @@ void CDrumDetector::Frame(double m) {
             break;
         }
     }
+    UpdateNextReport();
+}
+
+void CDrumDetector::UpdateNextReport() {
+    m_nextReport = std::numeric_limits<double>::infinity();
+    for (const Prediction& p : m_predictions)
+        if (p.weight > kReportWeight && p.time > m_lastBeat + kMinBeatSpacing)
+            m_nextReport = std::min(m_nextReport, p.time);
 }
 
 void CDrumDetector::Envelope() {
     m_levelSum = 0.0;
     for (Band& band : m_bands) {
-        double sum = 0.0;
-        for (double s : band.squares)
-            sum += s;
+        const double sum = band.nonZero > 0 ? std::max(band.squareSum, 0.0) : 0.0;
         const double level = std::sqrt(sum / static_cast<double>(band.squares.size()));
         double onset = 0.0;
         if (level != 0.0) onset = (level - band.previousLevel) / band.normaliser;
@@ -258,21 +311,55 @@ void CDrumDetector::Normalise(double* v, int n) const {
     }
 }
 
+// The sum of y^4 over the first `span` values of each resonator's line, in
+// line order. Four resonators go side by side, each with its own running
+// sum in its own order, so that the four chains of additions overlap
+// instead of waiting for one another; every sum is the one a resonator at
+// a time would give.
+void CDrumDetector::Scores(const Band& band, double* raw) {
+    int j = 0;
+    for (; j + 4 <= kResonators; j += 4) {
+        const Resonator* r = band.resonators + j;
+        const double* p[4];
+        std::uint32_t n[4];
+        for (int k = 0; k < 4; ++k) {
+            p[k] = r[k].line.data() + r[k].position;
+            n[k] = r[k].span;
+        }
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        const std::uint32_t common = std::min(std::min(n[0], n[1]), std::min(n[2], n[3]));
+        for (std::uint32_t i = 0; i < common; ++i) {
+            const double v0 = p[0][i], v1 = p[1][i], v2 = p[2][i], v3 = p[3][i];
+            s0 += v0 * v0 * v0 * v0;
+            s1 += v1 * v1 * v1 * v1;
+            s2 += v2 * v2 * v2 * v2;
+            s3 += v3 * v3 * v3 * v3;
+        }
+        double sum[4] = {s0, s1, s2, s3};
+        for (int k = 0; k < 4; ++k) {
+            for (std::uint32_t i = common; i < n[k]; ++i) {
+                const double v = p[k][i];
+                sum[k] += v * v * v * v;
+            }
+            raw[j + k] = sum[k];
+        }
+    }
+    for (; j < kResonators; ++j) {
+        const Resonator& r = band.resonators[j];
+        const double* p = r.line.data() + r.position;
+        double score = 0.0;
+        for (std::uint32_t i = 0; i < r.span; ++i) {
+            const double y = p[i];
+            score += y * y * y * y;
+        }
+        raw[j] = score;
+    }
+}
+
 void CDrumDetector::Analyse() {
     for (Band& band : m_bands) {
         double raw[kResonators];
-        for (int j = 0; j < kResonators; ++j) {
-            const Resonator& r = band.resonators[j];
-            const std::size_t size = r.line.size();
-            std::size_t at = r.position;
-            double score = 0.0;
-            for (std::uint32_t i = 0; i < r.span; ++i) {
-                const double y = r.line[at];
-                score += y * y * y * y;
-                if (++at == size) at = 0;
-            }
-            raw[j] = score;
-        }
+        Scores(band, raw);
         band.scores[0] = raw[0];
         band.scores[kResonators - 1] = raw[kResonators - 1];
         for (int j = 1; j < kResonators - 1; ++j)
@@ -300,11 +387,9 @@ void CDrumDetector::Analyse() {
         if (!(band.scores[chosen] > 0.8 && mean < 0.5)) continue;
         any = true;
         const Resonator& r = band.resonators[chosen];
-        std::size_t at = r.position;
-        for (std::uint32_t i = 0; i < span; ++i) {
-            m_phase[i] += r.line[at];
-            if (++at == r.line.size()) at = 0;
-        }
+        const double* line = r.line.data() + r.position;
+        for (std::uint32_t i = 0; i < span; ++i)
+            m_phase[i] += line[i];
     }
     if (any && span > 0) {
         std::uint32_t p = 0;
@@ -331,6 +416,7 @@ void CDrumDetector::Analyse() {
             }
         }
     }
+    UpdateNextReport();
 }
 
 void CDrumDetector::Predict(double time, double weight) {
