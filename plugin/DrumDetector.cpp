@@ -112,6 +112,11 @@ void CDrumDetector::Resonator::Run(double x) {
     const double y = input * x + gain * line[position];
     line[position] = y;
     line[position + delay] = y;
+    // Each output's y^4 is what the tempo analyses add up, many times over:
+    // it is worked out once, when the output is made.
+    const double q = y * y * y * y;
+    quartic[position] = q;
+    quartic[position + delay] = q;
     if (++position == delay) position = 0;
 }
 
@@ -173,6 +178,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
                 std::min(static_cast<std::uint32_t>(std::floor(m_envelopeRate * r.period)), delay);
             r.delay = delay;
             r.line.assign(2 * std::size_t{delay}, 0.0);
+            r.quartic.assign(2 * std::size_t{delay}, 0.0);
             r.position = 0;
             longestSpan = std::max(longestSpan, r.span);
             band.scores[j] = 0.0;
@@ -185,8 +191,10 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
 void CDrumDetector::Release() {
     for (Band& band : m_bands) {
         band.squares = {};
-        for (Resonator& r : band.resonators)
+        for (Resonator& r : band.resonators) {
             r.line = {};
+            r.quartic = {};
+        }
     }
     m_phase = {};
     m_sampleRate = 0;
@@ -312,46 +320,45 @@ void CDrumDetector::Normalise(double* v, int n) const {
 }
 
 // The sum of y^4 over the first `span` values of each resonator's line, in
-// line order. Four resonators go side by side, each with its own running
-// sum in its own order, so that the four chains of additions overlap
+// line order. Eight resonators go side by side, each with its own running
+// sum in its own order, so that the eight chains of additions overlap
 // instead of waiting for one another; every sum is the one a resonator at
 // a time would give.
 void CDrumDetector::Scores(const Band& band, double* raw) {
+    constexpr int kSide = 8;
     int j = 0;
-    for (; j + 4 <= kResonators; j += 4) {
+    for (; j + kSide <= kResonators; j += kSide) {
         const Resonator* r = band.resonators + j;
-        const double* p[4];
-        std::uint32_t n[4];
-        for (int k = 0; k < 4; ++k) {
-            p[k] = r[k].line.data() + r[k].position;
-            n[k] = r[k].span;
+        const double* p[kSide];
+        std::uint32_t common = r[0].span;
+        for (int k = 0; k < kSide; ++k) {
+            p[k] = r[k].quartic.data() + r[k].position;
+            common = std::min(common, r[k].span);
         }
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-        const std::uint32_t common = std::min(std::min(n[0], n[1]), std::min(n[2], n[3]));
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0, s5 = 0.0, s6 = 0.0, s7 = 0.0;
         for (std::uint32_t i = 0; i < common; ++i) {
-            const double v0 = p[0][i], v1 = p[1][i], v2 = p[2][i], v3 = p[3][i];
-            s0 += v0 * v0 * v0 * v0;
-            s1 += v1 * v1 * v1 * v1;
-            s2 += v2 * v2 * v2 * v2;
-            s3 += v3 * v3 * v3 * v3;
+            s0 += p[0][i];
+            s1 += p[1][i];
+            s2 += p[2][i];
+            s3 += p[3][i];
+            s4 += p[4][i];
+            s5 += p[5][i];
+            s6 += p[6][i];
+            s7 += p[7][i];
         }
-        double sum[4] = {s0, s1, s2, s3};
-        for (int k = 0; k < 4; ++k) {
-            for (std::uint32_t i = common; i < n[k]; ++i) {
-                const double v = p[k][i];
-                sum[k] += v * v * v * v;
-            }
+        double sum[kSide] = {s0, s1, s2, s3, s4, s5, s6, s7};
+        for (int k = 0; k < kSide; ++k) {
+            for (std::uint32_t i = common; i < r[k].span; ++i)
+                sum[k] += p[k][i];
             raw[j + k] = sum[k];
         }
     }
     for (; j < kResonators; ++j) {
         const Resonator& r = band.resonators[j];
-        const double* p = r.line.data() + r.position;
+        const double* p = r.quartic.data() + r.position;
         double score = 0.0;
-        for (std::uint32_t i = 0; i < r.span; ++i) {
-            const double y = p[i];
-            score += y * y * y * y;
-        }
+        for (std::uint32_t i = 0; i < r.span; ++i)
+            score += p[i];
         raw[j] = score;
     }
 }

@@ -58,7 +58,8 @@ private:
         // The D outputs twice over (line[i] and line[i + D] are equal), so
         // that the values from the oldest on lie side by side.
         std::vector<double> line;
-        std::uint32_t position = 0; // the oldest value
+        std::vector<double> quartic; // y^4 of each value of line, alike
+        std::uint32_t position = 0;  // the oldest value
         void Run(double x);
     };
     struct Band {

@@ -28,8 +28,14 @@ const float* CPeriodFinder::Autocorrelate(const float* x, std::uint32_t n) {
     std::fill(m_time.begin() + n, m_time.end(), 0.0f);
     const int bins = static_cast<int>(length / 2 + 1);
     nspsRealFftNip(m_time.data(), m_spectrum.data(), m_order, NSP_Forw);
-    nspcbConj2(m_spectrum.data(), m_conjugate.data(), bins);
-    nspcbMpy2(m_spectrum.data(), m_conjugate.data(), bins);
+    // The spectrum times its conjugate, as nspcbConj2 then nspcbMpy2 give
+    // it, in one pass: in double the products of floats are exact, so the
+    // real part is re^2 + im^2 rounded once to double and once to float,
+    // and the imaginary part re*im - im*re is exactly 0.
+    for (int k = 0; k < bins; ++k) {
+        const double re = m_spectrum[k].re, im = m_spectrum[k].im;
+        m_conjugate[k] = SCplx{static_cast<float>(re * re + im * im), 0.0f};
+    }
     nspsCcsFftNip(m_conjugate.data(), m_time.data(), m_order, NSP_Inv);
     return m_time.data();
 }

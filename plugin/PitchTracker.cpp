@@ -50,8 +50,8 @@ float CPitchEstimator::Estimate(const double* x, int n) {
     // magnitude holds up, pull the estimate halfway towards it.
     const double lo = f - 2 * binHz;
     const double hi = f + 2 * binHz;
-    double m1 = Magnitude(lo);
-    double m2 = Magnitude(hi);
+    double m1 = 0.0, m2 = 0.0;
+    Magnitudes(lo, hi, m1, m2);
     double mid = (lo + hi) / 2;
     if (std::fabs(m_previousFrequency - mid) < 1.5 * binHz) {
         const double m3 = Magnitude(m_previousFrequency);
@@ -84,6 +84,37 @@ double CPitchEstimator::Magnitude(double g) const {
         pRe = re;
     }
     return 2 * std::sqrt(sumRe * sumRe + sumIm * sumIm) / (n == 0 ? 1 : n);
+}
+
+void CPitchEstimator::Magnitudes(double g1, double g2, double& m1, double& m2) const {
+    // Magnitude(g1) and Magnitude(g2) in one pass: each phasor and sum keeps
+    // its own order of operations, and the two chains overlap.
+    const int n = m_workFrames;
+    const int half = n / 2;
+    const double h = half / 2.0;
+    const double omega1 = 2 * M_PI * g1 / m_sampleRate;
+    const double omega2 = 2 * M_PI * g2 / m_sampleRate;
+    const double c1 = std::cos(omega1), s1 = std::sin(omega1);
+    const double c2 = std::cos(omega2), s2 = std::sin(omega2);
+    double pRe1 = 1.0, pIm1 = 0.0, sumRe1 = 0.0, sumIm1 = 0.0;
+    double pRe2 = 1.0, pIm2 = 0.0, sumRe2 = 0.0, sumIm2 = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double v = (i <= half ? i : n - i) / h;
+        const double a = v * m_work[i];
+        sumRe1 += a * pRe1;
+        sumIm1 += a * pIm1;
+        sumRe2 += a * pRe2;
+        sumIm2 += a * pIm2;
+        const double re1 = pRe1 * c1 - pIm1 * s1;
+        pIm1 = pRe1 * s1 + pIm1 * c1;
+        pRe1 = re1;
+        const double re2 = pRe2 * c2 - pIm2 * s2;
+        pIm2 = pRe2 * s2 + pIm2 * c2;
+        pRe2 = re2;
+    }
+    const int divisor = n == 0 ? 1 : n;
+    m1 = 2 * std::sqrt(sumRe1 * sumRe1 + sumIm1 * sumIm1) / divisor;
+    m2 = 2 * std::sqrt(sumRe2 * sumRe2 + sumIm2 * sumIm2) / divisor;
 }
 
 bool CVoiceGate::Decide(double f, const double* x) {

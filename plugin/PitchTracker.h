@@ -24,6 +24,8 @@ public:
 private:
     // Magnitude of the triangular-weighted single-frequency DFT at g Hz.
     double Magnitude(double g) const;
+    // The same at two frequencies at once.
+    void Magnitudes(double g1, double g2, double& m1, double& m2) const;
 
     std::int32_t m_bandLow = 250;
     std::int32_t m_bandHigh = 500;
