@@ -79,13 +79,15 @@ void Stabilise(double* b, double* a) {
 
 } // namespace
 
-void CDrumDetector::Filter::Run(const double* in, double* out, std::uint32_t n) {
-    // x[0] and y[0] hold the latest input and output, x[5] and y[5] the
-    // sixth latest; the sums run in the order of the direct form.
-    double x1 = x[0], x2 = x[1], x3 = x[2], x4 = x[3], x5 = x[4], x6 = x[5];
-    double y1 = y[0], y2 = y[1], y3 = y[2], y4 = y[3], y5 = y[4], y6 = y[5];
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const double x0 = in[i];
+namespace {
+
+// One filter's state in registers: x1 and y1 the latest input and output.
+struct FilterState {
+    double x1, x2, x3, x4, x5, x6;
+    double y1, y2, y3, y4, y5, y6;
+
+    // One step of the direct form, the sums in its order.
+    double Step(const double* b, const double* a, double x0) {
         double v = 0.0;
         v += b[0] * x0;
         v += b[1] * x1;
@@ -102,10 +104,33 @@ void CDrumDetector::Filter::Run(const double* in, double* out, std::uint32_t n) 
         v -= a[6] * y6;
         x6 = x5, x5 = x4, x4 = x3, x3 = x2, x2 = x1, x1 = x0;
         y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = v;
-        out[i] = v;
+        return v;
     }
-    x[0] = x1, x[1] = x2, x[2] = x3, x[3] = x4, x[4] = x5, x[5] = x6;
-    y[0] = y1, y[1] = y2, y[2] = y3, y[3] = y4, y[4] = y5, y[5] = y6;
+};
+
+} // namespace
+
+void CDrumDetector::Filter::RunPair(Filter& f, Filter& g, const double* in, double* outF,
+                                    double* outG, std::uint32_t n) {
+    // x[0] and y[0] hold the latest input and output, x[5] and y[5] the
+    // sixth latest. Each output waits for the one before it; running the
+    // two bands in one loop lets their waits overlap.
+    FilterState sf{f.x[0], f.x[1], f.x[2], f.x[3], f.x[4], f.x[5],
+                   f.y[0], f.y[1], f.y[2], f.y[3], f.y[4], f.y[5]};
+    FilterState sg{g.x[0], g.x[1], g.x[2], g.x[3], g.x[4], g.x[5],
+                   g.y[0], g.y[1], g.y[2], g.y[3], g.y[4], g.y[5]};
+    for (std::uint32_t i = 0; i < n; ++i) {
+        outF[i] = sf.Step(f.b, f.a, in[i]);
+        outG[i] = sg.Step(g.b, g.a, in[i]);
+    }
+    const FilterState* states[2] = {&sf, &sg};
+    Filter* filters[2] = {&f, &g};
+    for (int k = 0; k < 2; ++k) {
+        const FilterState& s = *states[k];
+        Filter& t = *filters[k];
+        t.x[0] = s.x1, t.x[1] = s.x2, t.x[2] = s.x3, t.x[3] = s.x4, t.x[4] = s.x5, t.x[5] = s.x6;
+        t.y[0] = s.y1, t.y[1] = s.y2, t.y[2] = s.y3, t.y[3] = s.y4, t.y[4] = s.y5, t.y[5] = s.y6;
+    }
 }
 
 void CDrumDetector::Resonator::Run(double x) {
@@ -223,8 +248,8 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
             const std::uint32_t at = start + i;
             m_mono[i] = right ? (static_cast<double>(left[at]) + right[at]) / 2 : left[at];
         }
-        for (int k = 0; k < kBands; ++k)
-            m_bands[k].filter.Run(m_mono, m_filtered[k], n);
+        Filter::RunPair(m_bands[0].filter, m_bands[1].filter, m_mono, m_filtered[0], m_filtered[1],
+                        n);
         for (std::uint32_t i = 0; i < n; ++i)
             Frame(m_filtered[0][i], m_filtered[1][i]);
     }

@@ -46,8 +46,9 @@ private:
         double a[7];
         double x[7];
         double y[7];
-        // Filters n inputs into out.
-        void Run(const double* in, double* out, std::uint32_t n);
+        // Filters n inputs through f into outF and through g into outG.
+        static void RunPair(Filter& f, Filter& g, const double* in, double* outF, double* outG,
+                            std::uint32_t n);
     };
     struct Resonator {
         double period = 0.0;
