@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 void CPitchEstimator::SetSampleRate(std::uint32_t samplesPerSecond) {
     m_sampleRate = samplesPerSecond;
@@ -50,11 +51,16 @@ float CPitchEstimator::Estimate(const double* x, int n) {
     // magnitude holds up, pull the estimate halfway towards it.
     const double lo = f - 2 * binHz;
     const double hi = f + 2 * binHz;
-    double m1 = 0.0, m2 = 0.0;
-    Magnitudes(lo, hi, m1, m2);
     double mid = (lo + hi) / 2;
-    if (std::fabs(m_previousFrequency - mid) < 1.5 * binHz) {
-        const double m3 = Magnitude(m_previousFrequency);
+    // The magnitude at the previous frequency is needed only when that lies
+    // close; then all three sums share one pass over the block.
+    const bool close = std::fabs(m_previousFrequency - mid) < 1.5 * binHz;
+    const double frequencies[3] = {lo, hi, m_previousFrequency};
+    double magnitudes[3] = {0.0, 0.0, 0.0};
+    Magnitudes(frequencies, magnitudes, close ? 3 : 2);
+    double m1 = magnitudes[0], m2 = magnitudes[1];
+    if (close) {
+        const double m3 = magnitudes[2];
         if (0.85 * m_previousMagnitude < m3 && 0.8 * (m1 + m2) / 2 < m3) {
             mid = (mid + m_previousFrequency) / 2;
             m1 = m2 = m3;
@@ -65,56 +71,40 @@ float CPitchEstimator::Estimate(const double* x, int n) {
     return static_cast<float>(mid);
 }
 
-double CPitchEstimator::Magnitude(double g) const {
+void CPitchEstimator::Magnitudes(const double* g, double* m, int count) const {
+    // Magnitude(g[k]) for count (2 or 3) frequencies in one pass: each
+    // phasor and sum keeps its own order of operations, and the chains
+    // overlap.
     const int n = m_workFrames;
     const int half = n / 2;
     const double h = half / 2.0;
-    const double omega = 2 * M_PI * g / m_sampleRate;
-    const double c = std::cos(omega);
-    const double s = std::sin(omega);
-    double pRe = 1.0, pIm = 0.0;
-    double sumRe = 0.0, sumIm = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double v = (i <= half ? i : n - i) / h;
-        const double a = v * m_work[i];
-        sumRe += a * pRe;
-        sumIm += a * pIm;
-        const double re = pRe * c - pIm * s;
-        pIm = pRe * s + pIm * c;
-        pRe = re;
+    double c[3], s[3], pRe[3], pIm[3], sumRe[3], sumIm[3];
+    for (int k = 0; k < 3; ++k) {
+        const double omega = 2 * M_PI * g[k < count ? k : 0] / m_sampleRate;
+        c[k] = std::cos(omega), s[k] = std::sin(omega);
+        pRe[k] = 1.0, pIm[k] = 0.0, sumRe[k] = 0.0, sumIm[k] = 0.0;
     }
-    return 2 * std::sqrt(sumRe * sumRe + sumIm * sumIm) / (n == 0 ? 1 : n);
-}
-
-void CPitchEstimator::Magnitudes(double g1, double g2, double& m1, double& m2) const {
-    // Magnitude(g1) and Magnitude(g2) in one pass: each phasor and sum keeps
-    // its own order of operations, and the two chains overlap.
-    const int n = m_workFrames;
-    const int half = n / 2;
-    const double h = half / 2.0;
-    const double omega1 = 2 * M_PI * g1 / m_sampleRate;
-    const double omega2 = 2 * M_PI * g2 / m_sampleRate;
-    const double c1 = std::cos(omega1), s1 = std::sin(omega1);
-    const double c2 = std::cos(omega2), s2 = std::sin(omega2);
-    double pRe1 = 1.0, pIm1 = 0.0, sumRe1 = 0.0, sumIm1 = 0.0;
-    double pRe2 = 1.0, pIm2 = 0.0, sumRe2 = 0.0, sumIm2 = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double v = (i <= half ? i : n - i) / h;
-        const double a = v * m_work[i];
-        sumRe1 += a * pRe1;
-        sumIm1 += a * pIm1;
-        sumRe2 += a * pRe2;
-        sumIm2 += a * pIm2;
-        const double re1 = pRe1 * c1 - pIm1 * s1;
-        pIm1 = pRe1 * s1 + pIm1 * c1;
-        pRe1 = re1;
-        const double re2 = pRe2 * c2 - pIm2 * s2;
-        pIm2 = pRe2 * s2 + pIm2 * c2;
-        pRe2 = re2;
-    }
+    auto run = [&](auto chains) {
+        constexpr int K = decltype(chains)::value;
+        for (int i = 0; i < n; ++i) {
+            const double v = (i <= half ? i : n - i) / h;
+            const double a = v * m_work[i];
+            for (int k = 0; k < K; ++k) {
+                sumRe[k] += a * pRe[k];
+                sumIm[k] += a * pIm[k];
+                const double re = pRe[k] * c[k] - pIm[k] * s[k];
+                pIm[k] = pRe[k] * s[k] + pIm[k] * c[k];
+                pRe[k] = re;
+            }
+        }
+    };
+    if (count >= 3)
+        run(std::integral_constant<int, 3>{});
+    else
+        run(std::integral_constant<int, 2>{});
     const int divisor = n == 0 ? 1 : n;
-    m1 = 2 * std::sqrt(sumRe1 * sumRe1 + sumIm1 * sumIm1) / divisor;
-    m2 = 2 * std::sqrt(sumRe2 * sumRe2 + sumIm2 * sumIm2) / divisor;
+    for (int k = 0; k < count && k < 3; ++k)
+        m[k] = 2 * std::sqrt(sumRe[k] * sumRe[k] + sumIm[k] * sumIm[k]) / divisor;
 }
 
 bool CVoiceGate::Decide(double f, const double* x) {

@@ -22,10 +22,9 @@ public:
     double PreviousFrequency() const { return m_previousFrequency; }
 
 private:
-    // Magnitude of the triangular-weighted single-frequency DFT at g Hz.
-    double Magnitude(double g) const;
-    // The same at two frequencies at once.
-    void Magnitudes(double g1, double g2, double& m1, double& m2) const;
+    // Magnitudes of the triangular-weighted single-frequency DFT at count
+    // (2 or 3) frequencies g[] Hz, into m[].
+    void Magnitudes(const double* g, double* m, int count) const;
 
     std::int32_t m_bandLow = 250;
     std::int32_t m_bandHigh = 500;
