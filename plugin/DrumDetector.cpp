@@ -136,7 +136,6 @@ void CDrumDetector::Filter::RunPair(Filter& f, Filter& g, const double* in, doub
 void CDrumDetector::Resonator::Run(double x) {
     const double y = input * x + gain * line[position];
     line[position] = y;
-    line[position + delay] = y;
     // Each output's y^4 is what the tempo analyses add up, many times over:
     // it is worked out once, when the output is made.
     const double q = y * y * y * y;
@@ -187,7 +186,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         band.squares.assign(std::max<std::size_t>(window, 1), 0.0);
         band.squarePosition = 0;
         band.squareSum = 0.0;
-        band.nonZero = 0;
+        band.zeroRun = band.squares.size();
         band.level = band.previousLevel = 0.0;
         band.normaliser = 1.0;
         for (int j = 0; j < kResonators; ++j) {
@@ -202,7 +201,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
             r.span =
                 std::min(static_cast<std::uint32_t>(std::floor(m_envelopeRate * r.period)), delay);
             r.delay = delay;
-            r.line.assign(2 * std::size_t{delay}, 0.0);
+            r.line.assign(delay, 0.0);
             r.quartic.assign(2 * std::size_t{delay}, 0.0);
             r.position = 0;
             longestSpan = std::max(longestSpan, r.span);
@@ -261,10 +260,10 @@ void CDrumDetector::Frame(double y0, double y1) {
         const double y = k == 0 ? y0 : y1;
         // The window's sum is kept up to date as squares come and go, and
         // summed afresh once per turn of the window so that rounding cannot
-        // build up; the count of non-zero squares keeps silence exactly 0.
+        // build up; a window of silence (only zero squares) sums to exactly 0.
         double& slot = band.squares[band.squarePosition];
         const double square = y * y;
-        band.nonZero += (square != 0.0) - (slot != 0.0);
+        band.zeroRun = square != 0.0 ? 0 : band.zeroRun + 1;
         band.squareSum += square - slot;
         slot = square;
         if (++band.squarePosition == band.squares.size()) {
@@ -311,7 +310,7 @@ void CDrumDetector::UpdateNextReport() {
 void CDrumDetector::Envelope() {
     m_levelSum = 0.0;
     for (Band& band : m_bands) {
-        const double sum = band.nonZero > 0 ? std::max(band.squareSum, 0.0) : 0.0;
+        const double sum = band.zeroRun < band.squares.size() ? std::max(band.squareSum, 0.0) : 0.0;
         const double level = std::sqrt(sum / static_cast<double>(band.squares.size()));
         double onset = 0.0;
         if (level != 0.0) onset = (level - band.previousLevel) / band.normaliser;
@@ -419,9 +418,13 @@ void CDrumDetector::Analyse() {
         if (!(band.scores[chosen] > 0.8 && mean < 0.5)) continue;
         any = true;
         const Resonator& r = band.resonators[chosen];
-        const double* line = r.line.data() + r.position;
-        for (std::uint32_t i = 0; i < span; ++i)
-            m_phase[i] += line[i];
+        // The line from its oldest value on: to its end, then from its start.
+        const std::uint32_t first = std::min(span, r.delay - r.position);
+        const double* line = r.line.data();
+        for (std::uint32_t i = 0; i < first; ++i)
+            m_phase[i] += line[r.position + i];
+        for (std::uint32_t i = first; i < span; ++i)
+            m_phase[i] += line[i - first];
     }
     if (any && span > 0) {
         std::uint32_t p = 0;

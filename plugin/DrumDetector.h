@@ -52,23 +52,23 @@ private:
     };
     struct Resonator {
         double period = 0.0;
-        double gain = 0.0;       // g
-        double input = 0.0;      // sqrt(1 - g^2)
-        std::uint32_t span = 0;  // values read by the analyses: floor(E * T)
-        std::uint32_t delay = 0; // D: the outputs kept
-        // The D outputs twice over (line[i] and line[i + D] are equal), so
-        // that the values from the oldest on lie side by side.
-        std::vector<double> line;
-        std::vector<double> quartic; // y^4 of each value of line, alike
-        std::uint32_t position = 0;  // the oldest value
+        double gain = 0.0;        // g
+        double input = 0.0;       // sqrt(1 - g^2)
+        std::uint32_t span = 0;   // values read by the analyses: floor(E * T)
+        std::uint32_t delay = 0;  // D: the outputs kept
+        std::vector<double> line; // the D outputs, a ring
+        // y^4 of each output, twice over (quartic[i] and quartic[i + D] are
+        // equal), so that the values from the oldest on lie side by side.
+        std::vector<double> quartic;
+        std::uint32_t position = 0; // the oldest value
         void Run(double x);
     };
     struct Band {
         Filter filter;
         std::vector<double> squares;
         std::uint32_t squarePosition = 0;
-        double squareSum = 0.0;   // of squares, kept as they change
-        std::int64_t nonZero = 0; // squares in the window that are not 0
+        double squareSum = 0.0;  // of squares, kept as they change
+        std::size_t zeroRun = 0; // zero squares in a row, the latest last
         double level = 0.0;
         double previousLevel = 0.0;
         double normaliser = 1.0;
