@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
 
 void CPitchEstimator::SetSampleRate(std::uint32_t samplesPerSecond) {
     m_sampleRate = samplesPerSecond;
@@ -71,37 +70,46 @@ float CPitchEstimator::Estimate(const double* x, int n) {
     return static_cast<float>(mid);
 }
 
-void CPitchEstimator::Magnitudes(const double* g, double* m, int count) const {
-    // Magnitude(g[k]) for count (2 or 3) frequencies in one pass: each
-    // phasor and sum keeps its own order of operations, and the chains
-    // overlap.
-    const int n = m_workFrames;
+namespace {
+
+// The single-frequency sums of K frequencies over x[0..n), each phasor and
+// sum in its own order of operations; the K chains overlap.
+template <int K>
+void SingleFrequencySums(const double* x, int n, const double* c, const double* s, double* sumRe,
+                         double* sumIm) {
     const int half = n / 2;
     const double h = half / 2.0;
-    double c[3], s[3], pRe[3], pIm[3], sumRe[3], sumIm[3];
+    double pRe[K], pIm[K], re[K], im[K];
+    for (int k = 0; k < K; ++k)
+        pRe[k] = 1.0, pIm[k] = 0.0, re[k] = 0.0, im[k] = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double v = (i <= half ? i : n - i) / h;
+        const double a = v * x[i];
+        for (int k = 0; k < K; ++k) {
+            re[k] += a * pRe[k];
+            im[k] += a * pIm[k];
+            const double r = pRe[k] * c[k] - pIm[k] * s[k];
+            pIm[k] = pRe[k] * s[k] + pIm[k] * c[k];
+            pRe[k] = r;
+        }
+    }
+    for (int k = 0; k < K; ++k)
+        sumRe[k] = re[k], sumIm[k] = im[k];
+}
+
+} // namespace
+
+void CPitchEstimator::Magnitudes(const double* g, double* m, int count) const {
+    const int n = m_workFrames;
+    double c[3], s[3], sumRe[3] = {}, sumIm[3] = {};
     for (int k = 0; k < 3; ++k) {
         const double omega = 2 * M_PI * g[k < count ? k : 0] / m_sampleRate;
         c[k] = std::cos(omega), s[k] = std::sin(omega);
-        pRe[k] = 1.0, pIm[k] = 0.0, sumRe[k] = 0.0, sumIm[k] = 0.0;
     }
-    auto run = [&](auto chains) {
-        constexpr int K = decltype(chains)::value;
-        for (int i = 0; i < n; ++i) {
-            const double v = (i <= half ? i : n - i) / h;
-            const double a = v * m_work[i];
-            for (int k = 0; k < K; ++k) {
-                sumRe[k] += a * pRe[k];
-                sumIm[k] += a * pIm[k];
-                const double re = pRe[k] * c[k] - pIm[k] * s[k];
-                pIm[k] = pRe[k] * s[k] + pIm[k] * c[k];
-                pRe[k] = re;
-            }
-        }
-    };
     if (count >= 3)
-        run(std::integral_constant<int, 3>{});
+        SingleFrequencySums<3>(m_work.data(), n, c, s, sumRe, sumIm);
     else
-        run(std::integral_constant<int, 2>{});
+        SingleFrequencySums<2>(m_work.data(), n, c, s, sumRe, sumIm);
     const int divisor = n == 0 ? 1 : n;
     for (int k = 0; k < count && k < 3; ++k)
         m[k] = 2 * std::sqrt(sumRe[k] * sumRe[k] + sumIm[k] * sumIm[k]) / divisor;

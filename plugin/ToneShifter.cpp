@@ -38,15 +38,17 @@ void CToneShifter::UpdateStretch() {
 
 void CToneShifter::Process(float* x, std::uint32_t n) {
     if (m_frame == 0) return;
-    for (std::uint32_t i = 0; i < n; ++i) {
+    // Each sample swaps places with the one a frame earlier, a run at a time.
+    std::uint32_t i = 0;
+    while (i < n) {
         if (m_position == m_frame) {
             m_position = 0;
             ProcessFrame();
         }
-        const float out = m_frameBuffer[m_position];
-        m_frameBuffer[m_position] = x[i];
-        x[i] = out;
-        ++m_position;
+        const std::uint32_t run = std::min(n - i, m_frame - m_position);
+        std::swap_ranges(x + i, x + i + run, m_frameBuffer.data() + m_position);
+        i += run;
+        m_position += run;
     }
 }
 
