@@ -56,9 +56,9 @@ bool HostedEffect::IsOpen() const {
 }
 
 void HostedEffect::Close() {
+    // The channel count stays: a host that runs a closed effect gets silence.
     FreeInstance(m_instance);
     m_instance = nullptr;
-    m_channels = 0;
     m_latency = 0;
     m_buffer.channels.clear();
 }
