@@ -4,25 +4,14 @@
 #include "tools/fxpanel/PresetEditor.h"
 #include "xml/XmlNode.h"
 
-#include <QApplication>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace {
-
-QApplication& App() {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "fxpanel_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 int XmlValue(const std::string& file, const char* key) {
     CXmlNode document;
@@ -37,7 +26,6 @@ int XmlValue(const std::string& file, const char* key) {
 // the new value in the file; a save that cannot land says so and keeps the
 // file as it was.
 TEST(FxPanel, EditsAndSavesAPresetFile) {
-    App();
     testsupport::TempDir dir;
     const std::string xml = dir.file("voice.xml");
     fxpanel::PanelOptions options;
