@@ -14,20 +14,8 @@ namespace {
 
 constexpr double kRate = 44100;
 
-struct Input {
-    const std::vector<float>* samples;
-    std::size_t position = 0;
-};
-
-std::uint32_t Pull(void* user, StreamBuffer* buffer) {
-    auto* input = static_cast<Input*>(user);
-    const std::size_t n =
-        std::min<std::size_t>(buffer->frames, input->samples->size() - input->position);
-    for (float* channel : buffer->channels)
-        std::copy_n(input->samples->data() + input->position, n, channel);
-    input->position += n;
-    return static_cast<std::uint32_t>(n);
-}
+using testsignals::Input;
+using testsignals::Pull;
 
 std::vector<float> DrumLoop(double seconds, double period) {
     return testsignals::DrumLoop(seconds, period, kRate);

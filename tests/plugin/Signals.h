@@ -1,11 +1,30 @@
 // Analytic test signals and a pitch meter for the plug-in tests.
 #pragma once
 
+#include "sonvara/StreamBuffer.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 namespace testsignals {
+
+// The plug-in's input from memory: every channel gets the same samples.
+struct Input {
+    const std::vector<float>* samples;
+    std::size_t position = 0;
+};
+
+inline std::uint32_t Pull(void* user, StreamBuffer* buffer) {
+    auto* input = static_cast<Input*>(user);
+    const std::size_t n =
+        std::min<std::size_t>(buffer->frames, input->samples->size() - input->position);
+    for (float* channel : buffer->channels)
+        std::copy_n(input->samples->data() + input->position, n, channel);
+    input->position += n;
+    return static_cast<std::uint32_t>(n);
+}
 
 // A harmonic tone: harmonics 1..count with amplitudes amplitude / k.
 inline std::vector<float> HarmonicTone(double f0, double amplitude, int count, std::size_t frames,
