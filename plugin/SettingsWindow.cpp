@@ -13,6 +13,11 @@ namespace {
 
 using CreatePanelFn = void* (*)(void* parent, EffectInstance* instance);
 
+// The companion library, loaded once and never unloaded: Qt and the panels'
+// code (their event types included) must stay as long as any panel or any
+// event it posted may exist, whatever the host does with this library.
+platform::DynamicLibrary g_panelLibrary;
+
 // The folder this library was loaded from.
 std::string OwnFolder() {
     Dl_info info{};
@@ -26,14 +31,11 @@ CreatePanelFn LoadCompanion() {
     static CreatePanelFn create = []() -> CreatePanelFn {
         const std::string folder = OwnFolder();
         if (folder.empty()) return nullptr;
-        // Kept loaded on purpose (never deleted): the panels' code must stay
-        // while any panel exists, whatever the host does with this library.
-        auto* library = new platform::DynamicLibrary;
-        if (!library->Load(folder + "/" + kPanelLibrary)) {
-            delete library;
-            return nullptr;
-        }
-        return library->Function<CreatePanelFn>("CreateModulationPanel");
+        const std::string path = folder + "/" + kPanelLibrary;
+        if (!g_panelLibrary.Load(path)) return nullptr;
+        // Marks the loaded library to stay when its handle is closed.
+        dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        return g_panelLibrary.Function<CreatePanelFn>("CreateModulationPanel");
     }();
     return create;
 }

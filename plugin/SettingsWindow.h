@@ -2,8 +2,7 @@
 // Panels/StavoModulationPanel.so beside the plug-in, so that the plug-in
 // itself links no toolkit: hosts without windows (sonvara-fx, the LV2 and
 // LADSPA wrappers) never load Qt. The companion is loaded at the first
-// panel and stays loaded for the life of the process, since its widgets may
-// outlive any one call.
+// panel and stays loaded for the life of the process.
 #pragma once
 
 #include "plugin/EffectInstance.h"

@@ -15,8 +15,9 @@ namespace {
 // buffer (NUL-terminated, at most size bytes), returning its length or 0.
 using TranslateFn = int (*)(unsigned id, char* buffer, int size);
 
-// Never unloaded: translated texts may be asked for as long as panels exist.
-platform::DynamicLibrary* g_language = nullptr;
+// Kept as long as this library: translated texts may be asked for as long
+// as panels exist.
+platform::DynamicLibrary g_language;
 TranslateFn g_translate = nullptr;
 
 } // namespace
@@ -31,13 +32,8 @@ void LoadPanelLanguage() {
         std::error_code ec;
         const std::string absolute = std::filesystem::absolute(path, ec).string();
         if (ec) return;
-        auto* library = new platform::DynamicLibrary;
-        if (!library->Load(absolute)) {
-            delete library;
-            return;
-        }
-        g_language = library;
-        g_translate = library->Function<TranslateFn>("GetLanguageString");
+        if (!g_language.Load(absolute)) return;
+        g_translate = g_language.Function<TranslateFn>("GetLanguageString");
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -92,9 +93,11 @@ std::unique_ptr<CPresetEditor> CPresetEditor::Open(const PanelOptions& options,
 }
 
 CPresetEditor::~CPresetEditor() {
-    // The panel edits the instance: it goes first.
+    // The panel edits the instance: it goes first, and so do the commands it
+    // posted here, before the instance and the plug-in library go.
     delete m_panel;
     m_panel = nullptr;
+    QCoreApplication::removePostedEvents(this);
 }
 
 bool CPresetEditor::IsIni() const {
