@@ -59,6 +59,12 @@ std::string CExtMicro::GetThreadPriority() const {
     return threadPriority;
 }
 
+bool CExtMicro::WaitForDelivered(std::uint64_t count, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(deliveredLock);
+    return deliveredChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [&] { return delivered.load() >= count; });
+}
+
 std::uint32_t CExtMicro::Play() {
     if (!callback) return kNotAvailable;
     switch (state.load()) {
@@ -184,7 +190,11 @@ void CExtMicro::CaptureThread() {
             if (pick == count) break;
             callback(callbackUser, headers[pick].data, bufferBytes);
             bufferStates[pick]->status.store(kFree);
-            delivered.fetch_add(1);
+            {
+                std::lock_guard<std::mutex> lock(deliveredLock);
+                delivered.fetch_add(1);
+            }
+            deliveredChanged.notify_all();
             if (ended()) break; // the callback stopped the recording
         }
         if (ended()) break;

@@ -23,6 +23,7 @@
 #include "sonvara/WaveFormat.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -98,6 +99,9 @@ public:
     // For tests and the note on latency: buffers handed to the callback
     // since construction, and capture threads started.
     std::uint64_t BuffersDelivered() const { return delivered.load(); }
+    // Waits until count buffers have been delivered since construction;
+    // false when timeoutMs passes first.
+    bool WaitForDelivered(std::uint64_t count, int timeoutMs = 10000);
     std::uint32_t ThreadsStarted() const { return threadsStarted.load(); }
     bool IsCaptureThreadRunning() const { return captureThread.joinable(); }
 
@@ -130,6 +134,8 @@ private:
     std::string deviceError;
     std::atomic<std::uint64_t> nextDoneOrder{0};
     std::atomic<std::uint64_t> delivered{0};
+    std::mutex deliveredLock;
+    std::condition_variable deliveredChanged;
     std::atomic<std::uint32_t> threadsStarted{0};
     std::atomic<std::thread::id> captureThreadId{};
     // Set when a Stop came from the callback: the thread closes the device
