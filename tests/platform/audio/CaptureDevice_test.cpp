@@ -8,6 +8,7 @@
 #include "platform/audio/PortAudioCaptureDevice.h"
 #include "platform/audio/TimedCaptureDevice.h"
 #include "support/TempDir.h"
+#include "support/WavFile.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -43,19 +44,8 @@ struct DoneLog {
 };
 
 void WriteWav(const std::string& path, const WAVEFORMATEX& f, const std::vector<std::uint8_t>& d) {
-    std::string s = "RIFF";
-    auto put = [&s](std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            s.push_back(static_cast<char>(v >> (8 * i)));
-    };
-    put(36 + static_cast<std::uint32_t>(d.size()), 4);
-    s += "WAVEfmt ";
-    put(16, 4);
-    s.append(reinterpret_cast<const char*>(&f), 16);
-    s += "data";
-    put(static_cast<std::uint32_t>(d.size()), 4);
-    s.append(d.begin(), d.end());
-    ASSERT_TRUE(platform::WriteFileAtomically(path, s));
+    ASSERT_TRUE(testsupport::WriteWav(path, f.nChannels, f.nSamplesPerSec, f.wBitsPerSample,
+                                      d.data(), d.size()));
 }
 
 double ZeroCrossingHz(const std::vector<std::int16_t>& s, double rate) {
