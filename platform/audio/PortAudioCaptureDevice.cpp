@@ -1,23 +1,8 @@
 #include "platform/audio/PortAudioCaptureDevice.h"
 
-#include <portaudio.h>
-
 namespace platform::audio {
 
 namespace {
-
-PaSampleFormat SampleFormatFor(unsigned bits) {
-    switch (bits) {
-    case 8:
-        return paUInt8;
-    case 16:
-        return paInt16;
-    case 24:
-        return paInt24; // packed, three bytes a sample, as in our buffers
-    default:
-        return paInt32;
-    }
-}
 
 int StreamCallback(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
                    PaStreamCallbackFlags, void* self) {
@@ -51,27 +36,23 @@ std::string PortAudioCaptureDevice::Name() const {
 }
 
 bool PortAudioCaptureDevice::DoOpen() {
-    // Pa_Initialize and Pa_Terminate count their calls, so every device
-    // object may hold its own reference.
-    PaError e = Pa_Initialize();
-    if (e != paNoError) {
-        SetError(std::string("the sound system cannot start: ") + Pa_GetErrorText(e));
+    if (std::string e = m_stream.Initialise(); !e.empty()) {
+        SetError("the sound system cannot start: " + e);
         return false;
     }
-    m_initialised = true;
     const PaDeviceIndex index = FindInput(m_deviceName);
     if (index == paNoDevice) {
         SetError(m_deviceName.empty()
                      ? "there is no default sound input device"
                      : "there is no sound input device named \"" + m_deviceName + "\"");
-        DoClose();
+        m_stream.Close();
         return false;
     }
     const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
     PaStreamParameters in{};
     in.device = index;
     in.channelCount = Format().nChannels;
-    in.sampleFormat = SampleFormatFor(Format().wBitsPerSample);
+    in.sampleFormat = PortAudioStream::SampleFormatFor(Format().wBitsPerSample);
     // The recorder's buffers are long (half a second by default); the
     // device side can take its relaxed latency.
     in.suggestedLatency = info ? info->defaultHighInputLatency : 0.1;
@@ -79,36 +60,25 @@ bool PortAudioCaptureDevice::DoOpen() {
         SetError("the sound input device cannot record " + std::to_string(Format().nChannels) +
                  " channel(s) of " + std::to_string(Format().wBitsPerSample) + "-bit PCM at " +
                  std::to_string(SampleRate()) + " Hz");
-        DoClose();
+        m_stream.Close();
         return false;
     }
-    PaStream* stream = nullptr;
-    e = Pa_OpenStream(&stream, &in, nullptr, SampleRate(), paFramesPerBufferUnspecified, paNoFlag,
-                      &StreamCallback, this);
-    if (e != paNoError) {
-        SetError(std::string("the sound input device cannot open: ") + Pa_GetErrorText(e));
-        DoClose();
+    if (std::string e = m_stream.Open(&in, nullptr, SampleRate(), &StreamCallback, this);
+        !e.empty()) {
+        SetError("the sound input device cannot open: " + e);
+        m_stream.Close();
         return false;
     }
-    m_stream = stream;
     return true;
 }
 
 void PortAudioCaptureDevice::DoClose() {
-    if (m_stream) {
-        Pa_CloseStream(static_cast<PaStream*>(m_stream));
-        m_stream = nullptr;
-    }
-    if (m_initialised) {
-        Pa_Terminate();
-        m_initialised = false;
-    }
+    m_stream.Close();
 }
 
 bool PortAudioCaptureDevice::DoStart() {
-    const PaError e = Pa_StartStream(static_cast<PaStream*>(m_stream));
-    if (e != paNoError) {
-        SetError(std::string("the sound input device cannot start: ") + Pa_GetErrorText(e));
+    if (std::string e = m_stream.Start(); !e.empty()) {
+        SetError("the sound input device cannot start: " + e);
         return false;
     }
     return true;
@@ -116,7 +86,7 @@ bool PortAudioCaptureDevice::DoStart() {
 
 void PortAudioCaptureDevice::DoStop() {
     // Abort: what the device still holds is not wanted after a stop.
-    if (m_stream) Pa_AbortStream(static_cast<PaStream*>(m_stream));
+    m_stream.Abort();
 }
 
 } // namespace platform::audio

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "platform/audio/CaptureDevice.h"
+#include "platform/audio/PortAudioStream.h"
 
 namespace platform::audio {
 
@@ -35,8 +36,7 @@ protected:
 
 private:
     std::string m_deviceName;
-    void* m_stream = nullptr;
-    bool m_initialised = false;
+    PortAudioStream m_stream;
 };
 
 } // namespace platform::audio
