@@ -65,6 +65,12 @@ bool CExtMicro::WaitForDelivered(std::uint64_t count, int timeoutMs) {
                                      [&] { return delivered.load() >= count; });
 }
 
+bool CExtMicro::WaitForWakeups(std::uint64_t count, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(deliveredLock);
+    return deliveredChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [&] { return wakeups >= count; });
+}
+
 std::uint32_t CExtMicro::Play() {
     if (!callback) return kNotAvailable;
     switch (state.load()) {
@@ -203,6 +209,11 @@ void CExtMicro::CaptureThread() {
             bufferStates[i]->status.store(kQueued);
             device->AddBuffer(&headers[i]);
         }
+        {
+            std::lock_guard<std::mutex> lock(deliveredLock);
+            ++wakeups;
+        }
+        deliveredChanged.notify_all();
     }
     if (closeOnThreadEnd.exchange(false)) CloseDevice();
 }

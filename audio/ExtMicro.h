@@ -102,6 +102,10 @@ public:
     // Waits until count buffers have been delivered since construction;
     // false when timeoutMs passes first.
     bool WaitForDelivered(std::uint64_t count, int timeoutMs = 10000);
+    // Waits until the capture threads have finished count wake-ups since
+    // construction (each delivers what is filled, then queues the buffers
+    // again); false when timeoutMs passes first.
+    bool WaitForWakeups(std::uint64_t count, int timeoutMs = 10000);
     std::uint32_t ThreadsStarted() const { return threadsStarted.load(); }
     bool IsCaptureThreadRunning() const { return captureThread.joinable(); }
 
@@ -134,6 +138,7 @@ private:
     std::string deviceError;
     std::atomic<std::uint64_t> nextDoneOrder{0};
     std::atomic<std::uint64_t> delivered{0};
+    std::uint64_t wakeups = 0; // under deliveredLock
     std::mutex deliveredLock;
     std::condition_variable deliveredChanged;
     std::atomic<std::uint32_t> threadsStarted{0};
