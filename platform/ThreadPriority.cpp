@@ -13,7 +13,15 @@ namespace platform {
 std::string RaiseCurrentThreadPriority() {
     sched_param param{};
     param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    const int fifo = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    int fifo = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    // Without privilege RLIMIT_RTPRIO caps the priority (the audio group's
+    // limit is often below the maximum); take what it allows.
+    rlimit rt{};
+    if (fifo == EPERM && ::getrlimit(RLIMIT_RTPRIO, &rt) == 0 && rt.rlim_cur > 0 &&
+        rt.rlim_cur < static_cast<rlim_t>(param.sched_priority)) {
+        param.sched_priority = static_cast<int>(rt.rlim_cur);
+        fifo = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    }
     if (fifo == 0) return "SCHED_FIFO " + std::to_string(param.sched_priority);
 
     // On Linux a nice value belongs to the thread (its task id), not the
