@@ -126,11 +126,14 @@ bool XMicro::OnRecordCommand() {
     return true;
 }
 
-void XMicro::UpdateRecordControl() {
+bool XMicro::IsRecordControlEnabled() {
     CModuleEntry* relevant = Owner();
     if (!relevant) relevant = m_host.GetActiveModule();
-    m_host.Site().SetControlEnabled(sonvara::ID_PLAYER_RECORD,
-                                    relevant && relevant->usesRecordControl);
+    return relevant && relevant->usesRecordControl;
+}
+
+void XMicro::UpdateRecordControl() {
+    m_host.Site().SetControlEnabled(sonvara::ID_PLAYER_RECORD, IsRecordControlEnabled());
 }
 
 void XMicro::DetachSource() {

@@ -43,7 +43,9 @@ public:
     // module's window. False when no module is shown.
     bool OnRecordCommand();
     // PLAYER_RECORD is enabled when the microphone's owner, or with no
-    // owner the shown module, asked for it.
+    // owner the shown module, asked for it (also the Record menu item's
+    // rule).
+    bool IsRecordControlEnabled();
     void UpdateRecordControl();
     // Stops the recorder and detaches the callback, while the module code
     // it points into is still loaded.
