@@ -35,7 +35,10 @@ protected:
         fs::create_directories(program + "Modules");
         fs::create_directories(settingsDir);
         fs::copy(SONVARA_SKINS_DIR, program + "Skins", fs::copy_options::recursive);
-        fs::create_symlink(RECORDER_MODULE, program + "Modules/Recorder.so");
+        // The in-tree build, or the one the SDK install check built.
+        const char* recorder = std::getenv("SONVARA_RECORDER_MODULE");
+        fs::create_symlink(recorder && *recorder ? recorder : RECORDER_MODULE,
+                           program + "Modules/Recorder.so");
         fs::create_symlink(TONE_MODULE, program + "Modules/Tone.so");
         platform::SetProgramDirectory(program);
         platform::SetSettingsDirectory(settingsDir);

@@ -1,11 +1,11 @@
-// The tone and recorder modules end to end. The tone module: Play pressed while it is shown hands
-// it the player, its window answers the ownership message by setting its callback and playing, and
-// the tone passes the equalizer into a WAV file. The module is the in-tree build, or the one
-// SONVARA_TONE_MODULE names (the SDK install check builds one against the installed headers alone).
+// The tone module end to end: Play pressed while it is shown hands it the
+// player, its window answers the ownership message by setting its callback
+// and playing, and the tone passes the equalizer into a WAV file. The module
+// is the in-tree build, or the one SONVARA_TONE_MODULE names (the SDK
+// install check builds one against the installed headers alone).
 #include "ModulesTestSupport.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/audio/TimedCaptureDevice.h"
 #include "platform/audio/TimedOutputDevice.h"
 #include "sonvara/MessageEvent.h"
 #include "sonvara/Messages.h"
@@ -107,67 +107,4 @@ TEST(ToneModule, PlaysThroughThePlayerIntoAWavFile) {
     EXPECT_NEAR(rms, 0.25 / std::sqrt(2.0), 0.01);
     const double hz = crossings / 2.0 / ((to - from) / 44100.0);
     EXPECT_NEAR(hz, 440.0, 5.0);
-}
-
-namespace {
-
-std::string RecorderModulePath() {
-    const char* chosen = std::getenv("SONVARA_RECORDER_MODULE");
-    return chosen && *chosen ? chosen : RECORDER_MODULE;
-}
-
-} // namespace
-
-// The recorder module (in-tree, or the one SONVARA_RECORDER_MODULE names,
-// built against the installed SDK alone): the Record command makes it take
-// the microphone and record; what the capture device produced is in its
-// file, in order and without gaps.
-TEST(RecorderModule, RecordsThroughIMicroIntoAWavFile) {
-    TempDir dir;
-    const std::string wavPath = dir.file("recorded.wav");
-    setenv("SONVARA_RECORDER_WAV", wavPath.c_str(), 1);
-    setenv("SONVARA_RECORDER_BUFFER_BYTES", "882", 1);
-    CExtPlayerDX player([](std::string*) {
-        return std::unique_ptr<platform::audio::OutputDevice>(
-            std::make_unique<platform::audio::VirtualOutputDevice>());
-    });
-    platform::audio::VirtualCaptureDevice* device = nullptr;
-    CExtMicro micro([&](std::string*) {
-        auto d = std::make_unique<platform::audio::VirtualCaptureDevice>();
-        device = d.get();
-        return std::unique_ptr<platform::audio::CaptureDevice>(std::move(d));
-    });
-    QtSite site;
-    std::vector<std::string> log;
-    {
-        modules::CModuleHost host(site, player, &micro);
-        host.SetLogSink([&](const std::string& line) { log.push_back(line); });
-        site.nameOf = [&](QWidget*) { return std::string("Recorder"); };
-        TempDir modulesDir;
-        std::filesystem::create_symlink(RecorderModulePath(), modulesDir.file("Recorder.so"));
-        host.LoadModules(modulesDir.path());
-        ASSERT_EQ(host.Count(), 1u) << (log.size() > 1 ? log[1] : "");
-        host.ActivateModule(0);
-        EXPECT_TRUE(site.enabledState.at(sonvara::ID_PLAYER_RECORD));
-
-        ASSERT_TRUE(host.Micro().OnRecordCommand());
-        EXPECT_STREQ(host.Micro().GetMicroOwner(), "Recorder");
-        ASSERT_EQ(micro.GetState(), CExtMicro::kRecording) << site.status;
-        ASSERT_NE(device, nullptr);
-        device->Advance(3 * 441);
-        ASSERT_TRUE(micro.WaitForDelivered(3));
-        host.Micro().OnRecordCommand();
-        EXPECT_EQ(micro.GetState(), CExtMicro::kStopped);
-        host.ActivateModule(-1);
-        host.ReleaseModules();
-    }
-    unsetenv("SONVARA_RECORDER_WAV");
-    unsetenv("SONVARA_RECORDER_BUFFER_BYTES");
-
-    std::string bytes;
-    ASSERT_TRUE(platform::ReadWholeFile(wavPath, bytes));
-    ASSERT_EQ(bytes.size(), 44u + 3 * 882);
-    const auto* pcm = reinterpret_cast<const std::int16_t*>(bytes.data() + 44);
-    for (int n = 0; n < 3 * 441; ++n)
-        ASSERT_EQ(pcm[n], n) << n;
 }
