@@ -138,9 +138,9 @@ TEST(ExtMicro, FormatTagsAndDerivedFieldsReachTheDeviceConsistent) {
     Devices devices;
     CExtMicro micro(devices.Factory());
     const WAVEFORMATEX* reported = micro.GetFormat();
-    EXPECT_EQ(reported->wFormatTag, 0xFFFE);
-    EXPECT_EQ(reported->cbSize, 0);
-    EXPECT_EQ(reported->nSamplesPerSec, 44100u);
+    EXPECT_EQ(+reported->wFormatTag, 0xFFFE);
+    EXPECT_EQ(+reported->cbSize, 0);
+    EXPECT_EQ(+reported->nSamplesPerSec, 44100u);
     EXPECT_EQ(micro.GetBufferCount(), 5u);
     EXPECT_EQ(micro.GetBufferSize(), 44100u);
 
@@ -150,8 +150,8 @@ TEST(ExtMicro, FormatTagsAndDerivedFieldsReachTheDeviceConsistent) {
     f.nBlockAlign = 3;       // disagrees with two 16-bit channels
     f.nAvgBytesPerSec = 999; // and so does this
     ASSERT_EQ(micro.SetFormat(&f), CExtMicro::kDone);
-    EXPECT_EQ(micro.StoredFormat().wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(micro.StoredFormat().cbSize, 0);
+    EXPECT_EQ(+micro.StoredFormat().wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(+micro.StoredFormat().cbSize, 0);
     f.wBitsPerSample = 12;
     EXPECT_EQ(micro.SetFormat(&f), CExtMicro::kError);
     EXPECT_EQ(micro.SetBufferCount(0), CExtMicro::kError);
@@ -161,9 +161,9 @@ TEST(ExtMicro, FormatTagsAndDerivedFieldsReachTheDeviceConsistent) {
     EXPECT_EQ(micro.Play(), CExtMicro::kNotAvailable); // no callback
     micro.SetCaptureCallback(&Other, nullptr);
     ASSERT_EQ(micro.Play(), CExtMicro::kDone);
-    EXPECT_EQ(devices.opened->wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(devices.opened->nBlockAlign, 4);
-    EXPECT_EQ(devices.opened->nAvgBytesPerSec, 176400u);
+    EXPECT_EQ(+devices.opened->wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(+devices.opened->nBlockAlign, 4);
+    EXPECT_EQ(+devices.opened->nAvgBytesPerSec, 176400u);
     EXPECT_EQ(micro.SetFormat(&f), CExtMicro::kWrongState);
     EXPECT_EQ(micro.SetBufferCount(5), CExtMicro::kWrongState);
 }
