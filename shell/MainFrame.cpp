@@ -361,8 +361,7 @@ bool CMainFrame::OnCommand(unsigned id) {
     case ui::kIdPlayerRecord:
         // Recording is the shown module's business: its window gets the
         // command unchanged.
-        if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
-            m_moduleSite->SendWindowMessage(active->Window, WM_COMMAND, id, 0);
+        m_host->Micro().OnRecordCommand();
         return true;
     default:
         break;

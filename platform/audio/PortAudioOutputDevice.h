@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/audio/OutputDevice.h"
+#include "platform/audio/PortAudioStream.h"
 
 namespace platform::audio {
 
@@ -30,8 +31,7 @@ protected:
     void DoStop() override;
 
 private:
-    void* m_stream = nullptr;
-    bool m_initialised = false;
+    PortAudioStream m_stream;
 };
 
 } // namespace platform::audio

@@ -19,6 +19,7 @@
 #include "shell/WindowMessage.h"
 #include "sonvara/Messages.h"
 #include "support/TempDir.h"
+#include "support/WavFile.h"
 #include "ui/ControlTable.h"
 #include "ui/FrameControls.h"
 
@@ -36,36 +37,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct WavData {
-    std::uint16_t channels = 0;
-    std::uint32_t rate = 0;
-    std::vector<std::int16_t> samples;
-};
-
-// Reads a 16-bit PCM WAV file by its chunks.
-bool ReadWav(const std::string& path, WavData& out) {
-    std::string bytes;
-    if (!platform::ReadWholeFile(path, bytes) || bytes.size() < 12) return false;
-    if (bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return false;
-    std::size_t at = 12;
-    while (at + 8 <= bytes.size()) {
-        std::uint32_t size = 0;
-        std::memcpy(&size, bytes.data() + at + 4, 4);
-        const std::string id = bytes.substr(at, 4);
-        const std::size_t body = at + 8;
-        if (body + size > bytes.size()) return false;
-        if (id == "fmt ") {
-            std::memcpy(&out.channels, bytes.data() + body + 2, 2);
-            std::memcpy(&out.rate, bytes.data() + body + 4, 4);
-        } else if (id == "data") {
-            out.samples.resize(size / 2);
-            std::memcpy(out.samples.data(), bytes.data() + body, out.samples.size() * 2);
-            return out.channels != 0;
-        }
-        at = body + size + (size & 1);
-    }
-    return false;
-}
+using testsupport::ReadWav;
+using testsupport::WavData;
 
 class FrameTone : public ::testing::Test {
 protected:

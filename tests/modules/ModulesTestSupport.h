@@ -3,6 +3,7 @@
 // Modules folder made of links to chosen probe libraries.
 #pragma once
 
+#include "audio/ExtMicro.h"
 #include "audio/ExtPlayerDX.h"
 #include "modules/ModuleHost.h"
 #include "shell/Settings.h"
@@ -83,8 +84,8 @@ private:
     std::vector<std::string> m_links;
 };
 
-// A host over a player on the manual-clock test device, its site, and the
-// log lines the loader wrote.
+// A host over a player and a recorder on the manual-clock test devices, its
+// site, and the log lines the loader wrote.
 struct HostFixture {
     HostFixture();
     ~HostFixture();
@@ -92,6 +93,7 @@ struct HostFixture {
 
     RecordingSite site;
     std::unique_ptr<CExtPlayerDX> player;
+    std::unique_ptr<CExtMicro> micro;
     std::unique_ptr<modules::CModuleHost> host;
     std::unique_ptr<ProbeFolder> folder;
     std::vector<std::string> log;
