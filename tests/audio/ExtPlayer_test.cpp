@@ -569,6 +569,14 @@ TEST_F(PlayerTest, SurroundOutputIsSixteenBitWholeFrames) {
     ASSERT_EQ(player->SetBufferSize(1000), 0u);
     ASSERT_EQ(player->SetFormat(&f), 0u);
     player->SetSurroundOn(true);
+    // Only the original channels, at unity, so the ramp comes through as it is.
+    SurroundParams plain;
+    plain.positioningVolume = 0.0f;
+    plain.originalVolume = 1.0f;
+    plain.lfeVolume = 0.0f;
+    plain.reverberation = false;
+    plain.delays = false;
+    player->SetSurroundParams(plain);
     ASSERT_EQ(player->SetStreamCallback(&RampSource::Callback, &source), 0u);
     ASSERT_EQ(player->Play(), 0u);
     EXPECT_EQ(device->Channels(), 6);
