@@ -47,6 +47,9 @@ void CReverberator::Prepare(std::uint32_t sampleRate) {
         a.pos = 0;
     }
     m_write = 0;
+    m_x.assign(kStretch, 0.0f);
+    for (auto& y : m_y)
+        y.assign(kStretch, 0.0f);
     Configure(20.0f, 20.0f, 0.14f, 0.42f);
 }
 
@@ -89,50 +92,115 @@ void CReverberator::Clear() {
 void CReverberator::Process(const float* in, int frames, float* const* outputs, int outputCount,
                             float gain) {
     if (m_lines.empty() || frames <= 0) return;
-    const std::uint32_t size = m_ringSize;
-    const std::uint32_t mask = m_ringMask;
-    float* lines = m_lines.data();
-    const float damp = m_dampCoeff;
-    const float undamp = 1.0f - damp;
-    // The Hadamard mix is orthogonal after this scale, so the feedback gains
-    // alone set the decay.
-    constexpr float kNorm = 0.35355339f; // 1 / sqrt(8)
     // Each output gets an equal share of the tail's power, so more speakers
     // do not make a louder room.
     gain /= std::sqrt(static_cast<float>(std::max(outputCount, 1)) / 5.0f);
-    std::array<float, kLines> y{};
-    std::array<float, kLines> s = m_damp;
-    std::uint32_t w = m_write;
-    for (int n = 0; n < frames; ++n) {
-        float x = in[n] * m_inputGain;
-        if (m_diffuse) {
-            for (Allpass& a : m_diffusers) {
-                const float delayed = a.buffer[static_cast<std::size_t>(a.pos)];
-                const float v = x + kDiffuserGain * delayed;
-                a.buffer[static_cast<std::size_t>(a.pos)] = v;
-                x = delayed - kDiffuserGain * v;
-                if (++a.pos == a.length) a.pos = 0;
-            }
-        }
-        for (int i = 0; i < kLines; ++i) {
-            y[i] = lines[static_cast<std::size_t>(i) * size + ((w - m_length[i]) & mask)];
-            s[i] = undamp * y[i] + damp * s[i];
-        }
-        // Fast Walsh-Hadamard transform of the damped outputs.
-        const float a0 = s[0] + s[1], a1 = s[0] - s[1], a2 = s[2] + s[3], a3 = s[2] - s[3];
-        const float a4 = s[4] + s[5], a5 = s[4] - s[5], a6 = s[6] + s[7], a7 = s[6] - s[7];
-        const float b0 = a0 + a2, b1 = a1 + a3, b2 = a0 - a2, b3 = a1 - a3;
-        const float b4 = a4 + a6, b5 = a5 + a7, b6 = a4 - a6, b7 = a5 - a7;
-        const std::array<float, kLines> h = {b0 + b4, b1 + b5, b2 + b6, b3 + b7,
-                                             b0 - b4, b1 - b5, b2 - b6, b3 - b7};
-        for (int i = 0; i < kLines; ++i)
-            lines[static_cast<std::size_t>(i) * size + w] = x + m_feedback[i] * kNorm * h[i];
-        for (int o = 0; o < outputCount; ++o)
-            if (outputs[o]) outputs[o][n] += gain * y[o % kLines];
-        w = (w + 1) & mask;
+    // Work in stretches no longer than the shortest line: everything a
+    // stretch reads from the lines was written before it began, so each step
+    // below runs over the whole stretch at once (and vectorises).
+    const int stretch = static_cast<int>(
+        std::min<std::uint32_t>(kStretch, *std::min_element(m_length.begin(), m_length.end())));
+    for (int done = 0; done < frames;) {
+        const int n = std::min(stretch, frames - done);
+        ProcessStretch(in + done, n, outputs, outputCount, gain, done);
+        done += n;
     }
-    m_write = w;
+}
+
+void CReverberator::ProcessStretch(const float* in, int n, float* const* outputs, int outputCount,
+                                   float gain, int offset) {
+    const std::uint32_t size = m_ringSize;
+    const std::uint32_t mask = m_ringMask;
+    float* lines = m_lines.data();
+
+    // The input, diffused when asked.
+    float* x = m_x.data();
+    for (int k = 0; k < n; ++k)
+        x[k] = in[k] * m_inputGain;
+    if (m_diffuse) {
+        for (Allpass& a : m_diffusers) {
+            float* buf = a.buffer.data();
+            int pos = a.pos;
+            for (int k = 0; k < n; ++k) {
+                const float delayed = buf[pos];
+                const float v = x[k] + kDiffuserGain * delayed;
+                buf[pos] = v;
+                x[k] = delayed - kDiffuserGain * v;
+                if (++pos == a.length) pos = 0;
+            }
+            a.pos = pos;
+        }
+    }
+
+    // What the lines put out now.
+    for (int i = 0; i < kLines; ++i) {
+        const float* line = lines + static_cast<std::size_t>(i) * size;
+        float* y = m_y[static_cast<std::size_t>(i)].data();
+        const std::uint32_t from = (m_write - m_length[static_cast<std::size_t>(i)]) & mask;
+        const std::uint32_t first =
+            std::min<std::uint32_t>(static_cast<std::uint32_t>(n), size - from);
+        std::copy(line + from, line + from + first, y);
+        std::copy(line, line + (static_cast<std::uint32_t>(n) - first), y + first);
+    }
+    for (int o = 0; o < outputCount; ++o) {
+        float* out = outputs[o];
+        if (!out) continue;
+        out += offset;
+        const float* y = m_y[static_cast<std::size_t>(o % kLines)].data();
+        for (int k = 0; k < n; ++k)
+            out[k] += gain * y[k];
+    }
+
+    // Damped, mixed and fed back. The eight one-pole filters run side by
+    // side, so their recursions overlap.
+    const float damp = m_dampCoeff;
+    const float undamp = 1.0f - damp;
+    std::array<float, kLines> s = m_damp;
+    for (int k = 0; k < n; ++k) {
+        for (int i = 0; i < kLines; ++i) {
+            float& y = m_y[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
+            s[static_cast<std::size_t>(i)] = undamp * y + damp * s[static_cast<std::size_t>(i)];
+            y = s[static_cast<std::size_t>(i)];
+        }
+    }
     m_damp = s;
+    // Fast Walsh-Hadamard transform across the lines, stretch-wide.
+    auto butterfly = [n](std::vector<float>& a, std::vector<float>& b) {
+        float* pa = a.data();
+        float* pb = b.data();
+        for (int k = 0; k < n; ++k) {
+            const float u = pa[k], v = pb[k];
+            pa[k] = u + v;
+            pb[k] = u - v;
+        }
+    };
+    for (int span = 1; span < kLines; span <<= 1)
+        for (int i = 0; i < kLines; i += 2 * span)
+            for (int j = i; j < i + span; ++j)
+                butterfly(m_y[static_cast<std::size_t>(j)],
+                          m_y[static_cast<std::size_t>(j + span)]);
+    // The Hadamard mix is orthogonal after 1 / sqrt(8), so the feedback gains
+    // alone set the decay.
+    constexpr float kNorm = 0.35355339f;
+    for (int i = 0; i < kLines; ++i) {
+        float* line = lines + static_cast<std::size_t>(i) * size;
+        const float* h = m_y[static_cast<std::size_t>(i)].data();
+        const float g = m_feedback[static_cast<std::size_t>(i)] * kNorm;
+        std::uint32_t w = m_write;
+        int k = 0;
+        while (k < n) {
+            const int run = static_cast<int>(
+                std::min<std::uint32_t>(static_cast<std::uint32_t>(n - k), size - w));
+            float* __restrict dst = line + w;
+            const float* __restrict xs = x + k;
+            const float* __restrict hs = h + k;
+            for (int j = 0; j < run; ++j)
+                dst[j] = xs[j] + g * hs[j];
+            k += run;
+            w = (w + static_cast<std::uint32_t>(run)) & mask;
+        }
+    }
+    m_write = (m_write + static_cast<std::uint32_t>(n)) & mask;
 }
 
 } // namespace ambio

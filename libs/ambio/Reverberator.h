@@ -45,6 +45,12 @@ public:
     float DecaySeconds() const { return m_rt60; }
 
 private:
+    // The longest stretch worked on at once.
+    static constexpr std::uint32_t kStretch = 256;
+
+    void ProcessStretch(const float* in, int n, float* const* outputs, int outputCount, float gain,
+                        int offset);
+
     struct Allpass {
         std::vector<float> buffer;
         int length = 1;
@@ -64,6 +70,8 @@ private:
     float m_rt60 = 0.0f;
     bool m_diffuse = false;
     std::array<Allpass, 4> m_diffusers;
+    std::vector<float> m_x;                       // one stretch of input
+    std::array<std::vector<float>, kLines> m_y{}; // one stretch per line
 };
 
 } // namespace ambio

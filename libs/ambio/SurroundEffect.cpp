@@ -128,6 +128,7 @@ void CSurroundEffect::Reset() {
     m_reverb.Clear();
     for (Biquad& b : m_lowPass)
         b.z1 = b.z2 = 0.0f;
+    m_stage.fill(0.0f);
     // A new run starts at the settings, not gliding towards them.
     m_taps = m_targets;
     m_tapCount = m_targetCount;
@@ -401,20 +402,32 @@ void CSurroundEffect::ProcessChunk(const StreamBuffer& in, std::uint32_t first, 
     if (m_layout.lfeChannel >= 0) {
         float* lfe = m_out[static_cast<std::size_t>(m_layout.lfeChannel)].data() + offset;
         const float g0 = m_lfeGain, dg = (m_lfeTarget - m_lfeGain) / static_cast<float>(frames);
+        // The four sections run staggered by one sample each (section s works
+        // on the sample section s - 1 finished last time round), so their
+        // recursions overlap instead of waiting on one another. The LFE comes
+        // out three samples later than the rest, a tenth of a millisecond.
         std::array<float, kChunk> work;
-        std::copy(mono, mono + frames, work.begin());
-        for (Biquad& b : m_lowPass) {
-            float z1 = b.z1, z2 = b.z2;
-            for (int k = 0; k < frames; ++k) {
-                const float x = work[static_cast<std::size_t>(k)];
-                const float yv = b.b0 * x + z1;
-                z1 = b.b1 * x - b.a1 * yv + z2;
-                z2 = b.b2 * x - b.a2 * yv;
-                work[static_cast<std::size_t>(k)] = yv;
-            }
-            b.z1 = z1;
-            b.z2 = z2;
+        Biquad& s1 = m_lowPass[0];
+        Biquad& s2 = m_lowPass[1];
+        Biquad& s3 = m_lowPass[2];
+        Biquad& s4 = m_lowPass[3];
+        float p1 = m_stage[0], p2 = m_stage[1], p3 = m_stage[2];
+        auto step = [](Biquad& b, float x) {
+            const float y = b.b0 * x + b.z1;
+            b.z1 = b.b1 * x - b.a1 * y + b.z2;
+            b.z2 = b.b2 * x - b.a2 * y;
+            return y;
+        };
+        for (int k = 0; k < frames; ++k) {
+            const float o1 = step(s1, mono[k]);
+            const float o2 = step(s2, p1);
+            const float o3 = step(s3, p2);
+            work[static_cast<std::size_t>(k)] = step(s4, p3);
+            p1 = o1;
+            p2 = o2;
+            p3 = o3;
         }
+        m_stage = {p1, p2, p3};
         for (int k = 0; k < frames; ++k)
             lfe[k] += (g0 + dg * static_cast<float>(k + 1)) * work[static_cast<std::size_t>(k)];
         m_lfeGain = m_lfeTarget;

@@ -183,4 +183,5 @@ private:
         float z1 = 0, z2 = 0;
     };
     std::array<Biquad, 4> m_lowPass{};
+    std::array<float, 3> m_stage{}; // between the staggered sections
 };
