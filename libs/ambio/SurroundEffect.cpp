@@ -129,6 +129,7 @@ void CSurroundEffect::Reset() {
     for (Biquad& b : m_lowPass)
         b.z1 = b.z2 = 0.0f;
     m_stage.fill(0.0f);
+    m_fadedIn = 0;
     // A new run starts at the settings, not gliding towards them.
     m_taps = m_targets;
     m_tapCount = m_targetCount;
@@ -446,6 +447,17 @@ void CSurroundEffect::Process(StreamBuffer* block) {
         ProcessChunk(*block, first, n);
     }
     const auto channels = static_cast<std::size_t>(m_layout.channels);
+    if (m_fadedIn < kFadeInFrames) {
+        // A run starts wherever the source happens to be in its waveform: a
+        // short fade-in keeps that from clicking.
+        const std::uint32_t n = std::min(frames, kFadeInFrames - m_fadedIn);
+        for (std::size_t c = 0; c < channels; ++c) {
+            float* out = m_out[c].data();
+            for (std::uint32_t k = 0; k < n; ++k)
+                out[k] *= static_cast<float>(m_fadedIn + k) / static_cast<float>(kFadeInFrames);
+        }
+        m_fadedIn += n;
+    }
     block->channels.resize(channels);
     for (std::size_t c = 0; c < channels; ++c)
         block->channels[c] = m_out[c].data();

@@ -23,7 +23,9 @@
 // Calls, in the order a host makes them:
 //   - SetFormat (virtual slot 1) with the player's format: sizes the delay
 //     lines and working buffers for its sample rate and switches to the
-//     speaker layout last given to SetSpeakersConfig. It allocates.
+//     speaker layout last given to SetSpeakersConfig. It allocates. The
+//     first 512 frames after it (or after Reset) fade in, so a run that
+//     starts in the middle of the music does not click.
 //   - Process (virtual slot 7) with a block of the player's channels: leaves
 //     OutputChannels() channel arrays in the block (the processor's own,
 //     holding `frames` samples), with `frames` and `valid` unchanged. It
@@ -184,4 +186,7 @@ private:
     };
     std::array<Biquad, 4> m_lowPass{};
     std::array<float, 3> m_stage{}; // between the staggered sections
+    // Frames of the fade-in at the start of a run, and how far it has got.
+    static constexpr std::uint32_t kFadeInFrames = 512;
+    std::uint32_t m_fadedIn = 0;
 };

@@ -42,6 +42,12 @@ std::unique_ptr<OutputDevice> CreateOutputDevice(const std::string& name, std::s
     return nullptr;
 }
 
+bool OutputSupportsLayout(const std::string& name, std::uint16_t channels,
+                          std::uint32_t channelMask, std::uint32_t sampleRate) {
+    const std::unique_ptr<OutputDevice> device = CreateOutputDevice(name);
+    return device && device->SupportsLayout(channels, channelMask, sampleRate);
+}
+
 std::uint32_t DefaultOutputVolume() {
     return 0xFFFFFFFFu;
 }

@@ -583,11 +583,14 @@ TEST_F(PlayerTest, SurroundOutputIsSixteenBitWholeFrames) {
     EXPECT_EQ(device->BitsPerSample(), 16);
     EXPECT_EQ(player->GetDeviceBufferBytes() % 12, 0u);
     EXPECT_EQ(player->GetDeviceBufferBytes(), (1000u / 12) * 12 * kSegments);
-    ASSERT_EQ(device->Advance(1000 / 12), 1000u / 12);
-    ASSERT_TRUE(player->WaitForNotificationsHandled(1));
+    // Past the processor's fade-in at the start of a run (512 frames).
+    for (std::uint64_t n = 1; n <= 9; ++n) {
+        ASSERT_EQ(device->Advance(1000 / 12), 1000u / 12);
+        ASSERT_TRUE(player->WaitForNotificationsHandled(n));
+    }
     EXPECT_EQ(player->Stop(1), 0u);
-    // The left channel of the first frames, as 16-bit PCM: the ramp.
-    for (int i = 0; i < 10; ++i) {
+    // The left channel as 16-bit PCM: the ramp.
+    for (int i = 600; i < 610; ++i) {
         const auto* p = played->data() + 12 * i;
         EXPECT_EQ(static_cast<std::int16_t>(p[0] | (p[1] << 8)), i);
     }
