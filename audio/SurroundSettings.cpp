@@ -11,18 +11,6 @@
 
 namespace {
 
-struct Mode {
-    std::uint32_t mask;
-    int channels;
-    const char* name;
-};
-constexpr std::array<Mode, 7> kModeTable = {{{0x33, 4, "4.0"},
-                                             {0x10F, 5, "4.1"},
-                                             {0x3F, 6, "5.1"},
-                                             {0x63B, 7, "6.1"},
-                                             {0x63F, 8, "7.1"},
-                                             {0xFF, 8, "7.1 Front"},
-                                             {0x03, 2, ""}}};
 // The order in which a replacement for an unsupported mode is looked for.
 constexpr std::array<int, 6> kFallbackOrder = {2, 4, 5, 3, 1, 0};
 
@@ -52,17 +40,15 @@ const std::array<CSurroundSettings::SliderInfo, 8>& CSurroundSettings::Sliders()
 }
 
 std::uint32_t CSurroundSettings::ModeMask(int mode) {
-    return mode >= 0 && mode <= kStereoMode ? kModeTable[static_cast<std::size_t>(mode)].mask
-                                            : kModeTable[2].mask;
+    return ambio::SpeakerModeMask(mode);
 }
 
 int CSurroundSettings::ModeChannels(int mode) {
-    return mode >= 0 && mode <= kStereoMode ? kModeTable[static_cast<std::size_t>(mode)].channels
-                                            : kModeTable[2].channels;
+    return ambio::MakeLayout(ambio::SpeakerModeMask(mode)).channels;
 }
 
 const char* CSurroundSettings::ModeName(int mode) {
-    return mode >= 0 && mode <= kStereoMode ? kModeTable[static_cast<std::size_t>(mode)].name : "";
+    return ambio::SpeakerModeName(mode);
 }
 
 int CSurroundSettings::FallbackMode(int mode, std::uint32_t supported) {

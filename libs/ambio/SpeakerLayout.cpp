@@ -39,6 +39,24 @@ float AzimuthOf(std::uint32_t bit, bool hasSides) {
 
 } // namespace
 
+namespace {
+struct Mode {
+    std::uint32_t mask;
+    const char* name;
+};
+constexpr Mode kModes[kSpeakerModes] = {{0x33, "4.0"},  {0x10F, "4.1"}, {0x3F, "5.1"},
+                                        {0x63B, "6.1"}, {0x63F, "7.1"}, {0xFF, "7.1 Front"},
+                                        {0x03, ""}};
+} // namespace
+
+std::uint32_t SpeakerModeMask(int mode) {
+    return kModes[mode >= 0 && mode < kSpeakerModes ? mode : 2].mask;
+}
+
+const char* SpeakerModeName(int mode) {
+    return kModes[mode >= 0 && mode < kSpeakerModes ? mode : 2].name;
+}
+
 int SpeakerLayout::ChannelOf(std::uint32_t speakerBit) const {
     if (!(mask & speakerBit)) return -1;
     int channel = 0;

@@ -33,6 +33,13 @@ struct SpeakerLayout {
     int ChannelOf(std::uint32_t speakerBit) const;
 };
 
+// The speaker modes the settings offer, by number: 0 "4.0" (0x33), 1 "4.1"
+// (0x10F), 2 "5.1" (0x3F), 3 "6.1" (0x63B), 4 "7.1" (0x63F), 5 "7.1 Front"
+// (0xFF), and 6, plain stereo (0x03, no name). Other numbers read as 5.1.
+inline constexpr int kSpeakerModes = 7;
+std::uint32_t SpeakerModeMask(int mode);
+const char* SpeakerModeName(int mode);
+
 // The layout of a mask; bits above 0x400 are ignored, and at most
 // kMaxSpeakers channels are kept. A mask without a panning speaker becomes
 // plain stereo (0x3).
