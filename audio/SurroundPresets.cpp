@@ -1,5 +1,6 @@
 #include "audio/SurroundPresets.h"
 
+#include "audio/PresetSections.h"
 #include "platform/Profile.h"
 
 #include <cmath>
@@ -8,7 +9,6 @@
 
 namespace {
 
-constexpr platform::DWORD kProbeSize = 260;
 constexpr platform::DWORD kNameSize = 1024;
 // Decimal texts are read through a buffer of this size.
 constexpr platform::DWORD kNumberSize = 10;
@@ -85,13 +85,7 @@ SurroundPreset LoadSurroundPreset(const std::string& file, const std::string& se
 
 SurroundPresetList LoadSurroundPresets(const std::string& file) {
     SurroundPresetList presets;
-    for (unsigned n = 1;; ++n) {
-        const std::string section = std::to_string(n);
-        char probe[kProbeSize];
-        platform::GetPrivateProfileString(section.c_str(), "Name", "", probe, kProbeSize,
-                                          file.c_str());
-        if (probe[0] == '\0') break;
+    for (const std::string& section : PresetSections(file))
         presets.push_back(LoadSurroundPreset(file, section));
-    }
     return presets;
 }
