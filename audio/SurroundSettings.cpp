@@ -137,6 +137,12 @@ void CSurroundSettings::LoadSettings(bool apply) {
         soundPosX = p->soundX;
         soundPosY = p->soundY;
     }
+    if (soundPosX < 0 || soundPosY < 0) {
+        // No position stored and no preset to take one from (a first start):
+        // the middle of the room, not its front left corner.
+        soundPosX = RoomMetres() / 2;
+        soundPosY = RoomMetres() / 2;
+    }
     if (!apply) return;
 
     ProbeModes();

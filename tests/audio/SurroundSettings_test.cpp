@@ -198,6 +198,10 @@ TEST_F(SurroundSettingsTest, ReverberationOffClearsAdvanceAndDisablesItsControls
     EXPECT_FALSE(s.processAdvance);
     EXPECT_FALSE(s.ReverbControlsEnabled());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"5=0", "7=0"}));
+    // Without a stored position or a preset to take one from, the sound
+    // starts in the middle of the (20 m) room rather than in a corner.
+    EXPECT_FLOAT_EQ(s.soundPosX, 10.0f);
+    EXPECT_FLOAT_EQ(s.soundPosY, 10.0f);
 }
 
 // The room-size slider relabels while it moves but rebuilds the room only
