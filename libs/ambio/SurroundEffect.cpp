@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #if defined(__SSE__) || defined(__x86_64__)
 #include <xmmintrin.h>
@@ -468,6 +469,10 @@ void CSurroundEffect::Process(StreamBuffer* block) {
 namespace {
 template <typename T, typename V>
 void Store(std::atomic<T>& slot, V value, std::atomic<std::uint32_t>& generation) {
+    // Not a number is no setting: it would reach the delay arithmetic as an
+    // undefined conversion. The value before it stays.
+    if constexpr (std::is_floating_point_v<V>)
+        if (!std::isfinite(value)) return;
     slot.store(static_cast<T>(value));
     generation.fetch_add(1);
 }
@@ -498,10 +503,12 @@ void CSurroundEffect::SetRevHFDecay(float v) {
     Store(m_hfDecay, v, m_generation);
 }
 void CSurroundEffect::SetRoomSize(float width, float height, bool) {
+    if (!std::isfinite(width) || !std::isfinite(height)) return;
     m_roomW.store(width);
     Store(m_roomH, height, m_generation);
 }
 void CSurroundEffect::SetSoundPos(float x, float y, bool) {
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
     m_posX.store(x);
     Store(m_posY, y, m_generation);
 }

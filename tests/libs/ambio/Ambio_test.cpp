@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -265,6 +266,22 @@ TEST(AmbioRealTime, ProcessAllocatesNothingOnceTheFormatIsSet) {
     testsupport::g_countAllocations = false;
     EXPECT_EQ(testsupport::g_allocations.load(), 0);
     EXPECT_EQ(block.channels.size(), 8u);
+}
+
+// Settings that are not numbers are refused, so they never reach the delay
+// and filter arithmetic; the output stays finite.
+TEST(AmbioSettings, NotANumberLeavesTheSettingAsItWas) {
+    CSurroundEffect fx;
+    const WAVEFORMATEXTENSIBLE f = Stereo();
+    fx.SetFormat(&f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    fx.SetRoomSize(nan, 10.0f, true);
+    fx.SetSoundPos(2.0f, nan, true);
+    fx.SetRevAbsorb(nan);
+    fx.SetVolume(std::numeric_limits<float>::infinity(), true);
+    for (const auto& ch : Render(fx, Sine(300, 4410)))
+        for (float v : ch)
+            ASSERT_TRUE(std::isfinite(v));
 }
 
 } // namespace
