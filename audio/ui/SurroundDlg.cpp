@@ -153,22 +153,31 @@ void CSurroundDlg::Build() {
     // Reverberation.
     auto* reverbBox = new QGroupBox(QStringLiteral("Reverberation"), this);
     auto* reverbGrid = new QGridLayout(reverbBox);
-    auto check = [&](int id, const char* text, void (CSurroundSettings::*toggle)()) {
+    auto check = [this, reverbBox](int id, const char* text) {
         auto* box = new QCheckBox(QString::fromUtf8(text), reverbBox);
         box->setObjectName(Id(id));
         m_controls[id] = box;
-        connect(box, &QCheckBox::clicked, this, [this, toggle] {
-            (m_settings.*toggle)();
-            Refresh();
-        });
         return box;
     };
+    QCheckBox* reverb = check(S::kReverbCheck, "Reverberation On/Off");
+    QCheckBox* delays = check(S::kDelaysCheck, "Delays");
+    QCheckBox* advance = check(S::kAdvanceCheck, "Advance Reverberation");
+    connect(reverb, &QCheckBox::clicked, this, [this] {
+        m_settings.OnReverbToggled();
+        Refresh();
+    });
+    connect(delays, &QCheckBox::clicked, this, [this] {
+        m_settings.OnDelaysToggled();
+        Refresh();
+    });
+    connect(advance, &QCheckBox::clicked, this, [this] {
+        m_settings.OnAdvanceToggled();
+        Refresh();
+    });
     auto* checks = new QHBoxLayout;
-    checks->addWidget(
-        check(S::kReverbCheck, "Reverberation On/Off", &CSurroundSettings::OnReverbToggled));
-    checks->addWidget(check(S::kDelaysCheck, "Delays", &CSurroundSettings::OnDelaysToggled));
-    checks->addWidget(
-        check(S::kAdvanceCheck, "Advance Reverberation", &CSurroundSettings::OnAdvanceToggled));
+    checks->addWidget(reverb);
+    checks->addWidget(delays);
+    checks->addWidget(advance);
     reverbGrid->addLayout(checks, 0, 0, 1, 3);
     MakeSlider(S::kRoomSizeSlider, "Room size", reverbBox, reverbGrid, 1);
     MakeSlider(S::kAbsorbSlider, "Absorption", reverbBox, reverbGrid, 2);
