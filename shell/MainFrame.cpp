@@ -2,6 +2,9 @@
 
 #include "audio/EqualizerController.h"
 #include "audio/ExtPlayerDX.h"
+#include "audio/PlayerSurroundHost.h"
+#include "audio/SurroundSettings.h"
+#include "audio/ui/SurroundDlg.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/ledgerline/Ledgerline.h"
 #include "libs/trestle/TrestleMessageBox.h"
@@ -110,6 +113,8 @@ CMainFrame::~CMainFrame() {
     if (auto* bridge = dynamic_cast<modules::CModuleHostBridge*>(&m_later))
         bridge->SetHost(nullptr);
     m_equalizer.reset();
+    m_surround.reset();
+    m_surroundHost.reset();
     m_host.reset();
     m_moduleSite.reset();
     m_player.reset();
@@ -143,6 +148,7 @@ int CMainFrame::Create() {
     m_equalizer->SetControls(m_equalizerControls.get());
 
     // 5. The surround dialog and its settings.
+    CreateSurround();
     m_later.CreateSurroundDialog();
 
     // 6. The debug log's filter level and whether it starts empty.
@@ -229,6 +235,11 @@ void CMainFrame::RestoreFrameState() {
     // bands to the equalizer controller; the buttons show what they hold.
     const ui::SPlayerSwitches switches = ui::ReadPlayerSwitches(m_settings);
     m_controls->ShowSwitches(switches);
+    // The surround switch as the start-up probe left it (off when the
+    // device opens no surround mode), and the player's stage with it.
+    const bool surround = m_surroundHost->SurroundTurn();
+    m_controls->SetChecked(ui::kIdSurrShow, surround, true);
+    m_player->SetSurroundOn(surround);
     m_host->Player().SetShuffle(switches.shuffle);
     m_host->Player().SetRepeat(switches.repeat);
     m_equalizer->LoadEqualizerTurn();
@@ -254,6 +265,8 @@ void CMainFrame::SaveFrameState() {
         switches.equalizer = m_equalizer->IsOn();
         m_equalizer->SaveEqualizerState();
     }
+    if (m_surroundHost) switches.surround = m_surroundHost->SurroundTurn();
+    if (m_surround) m_surround->SaveSettings();
     ui::WritePlayerSwitches(m_settings, switches);
     m_later.SavePlayerState();
 }
@@ -353,6 +366,9 @@ bool CMainFrame::OnCommand(unsigned id) {
         return true;
     case ID_FRAME_SWALLOWED:
     case ID_FRAME_COMMAND_NOTHING:
+        return true;
+    case ui::kIdSurrShow:
+        ShowSurroundDialog();
         return true;
     case ui::kIdPlayerShow:
         m_controls->OnPlayerShowPressed();
@@ -571,6 +587,52 @@ void CMainFrame::LoadEqualizerState() {
 
 void CMainFrame::UpdateEqualizerEnable() {
     if (m_equalizer) m_equalizer->UpdateEqualizerEnable();
+}
+
+void CMainFrame::CreateSurround() {
+    m_surroundHost = std::make_unique<CPlayerSurroundHost>(*m_player);
+    // Playback restarts through the module interface, so its position timer
+    // and controls follow as after a press of PLAYER_PLAY.
+    m_surroundHost->play = [this] { m_host->Player().Play(); };
+    m_surroundHost->positionSlider = [this] {
+        return m_moduleSite->FirstSliderPosition(modules::EPlayerSlider::Position).value_or(0);
+    };
+    m_surroundHost->setPositionSlider = [this](int position) {
+        m_moduleSite->SetSliderPositions(modules::EPlayerSlider::Position, position, false);
+    };
+    m_surroundHost->surroundTurnChanged = [this](bool on) {
+        m_controls->SetChecked(ui::kIdSurrShow, on, true);
+    };
+    m_surroundHost->SetSurroundTurn(ui::ReadPlayerSwitches(m_settings).surround);
+    m_surround = std::make_unique<CSurroundSettings>(
+        m_settings.Path(), platform::ProgramDirectory() + "Zuzuvezizu_presets.ini",
+        *m_surroundHost);
+    m_surround->LoadSettings(true);
+}
+
+void CMainFrame::ApplySurroundSettings() {
+    if (m_surround) m_surround->LoadSettings(false);
+}
+
+bool CMainFrame::SurroundOn() {
+    return m_surroundHost && m_surroundHost->SurroundTurn();
+}
+
+void CMainFrame::ShowSurroundDialog() {
+    if (!m_surround) return;
+    // The button toggled itself when pressed; it shows the switch, not the press.
+    m_controls->SetChecked(ui::kIdSurrShow, m_surroundHost->SurroundTurn(), true);
+    {
+        CSurroundDlg dialog(*m_surround, m_skins.get(), this);
+        dialog.Run();
+    }
+    const std::uint32_t supported = m_surround->supportedModes;
+    m_surround->SaveSettings();
+    m_surround = std::make_unique<CSurroundSettings>(
+        m_settings.Path(), platform::ProgramDirectory() + "Zuzuvezizu_presets.ini",
+        *m_surroundHost);
+    m_surround->LoadSettings(false);
+    m_surround->supportedModes = supported;
 }
 
 void CMainFrame::RebuildModuleButtons(ui::CFrameControls& controls, const CXmlNode* modules) {

@@ -14,6 +14,8 @@
 class QMenu;
 class CExtPlayerDX;
 class CEqualizerController;
+class CPlayerSurroundHost;
+class CSurroundSettings;
 
 namespace sonvara {
 class CWindowMessageEvent;
@@ -111,6 +113,10 @@ public:
     modules::CModuleHost& Host() { return *m_host; }
     CExtPlayerDX& Player() { return *m_player; }
     CEqualizerController& Equalizer() { return *m_equalizer; }
+    // The surround settings (replaced after each showing of their dialog)
+    // and the surround-on switch's keeper.
+    CSurroundSettings& Surround() { return *m_surround; }
+    CPlayerSurroundHost& SurroundHost() { return *m_surroundHost; }
     QTimer& PositionTimer() { return m_positionTimer; }
     // The frame menu again (the active module's menu changed).
     void RebuildFrameMenu();
@@ -130,6 +136,8 @@ public:
     void SaveEqualizerState() override;
     void LoadEqualizerState() override;
     void UpdateEqualizerEnable() override;
+    void ApplySurroundSettings() override;
+    bool SurroundOn() override;
     void RebuildModuleButtons(ui::CFrameControls& controls, const CXmlNode* modules) override;
     void NotifyActiveModuleSkin() override;
     void ReshowActiveModule() override;
@@ -159,6 +167,11 @@ private:
     // the id was one of them.
     bool OnPlayerCommand(unsigned id);
     void ShowPresetMenu();
+    // The surround settings and their host (creation step 5).
+    void CreateSurround();
+    // Command 16135: the "Surround" dialog, then its settings saved and
+    // read afresh.
+    void ShowSurroundDialog();
     // A device that could not open is told in the status line.
     void ReportDeviceError();
 
@@ -179,6 +192,8 @@ private:
     std::unique_ptr<modules::CModuleHost> m_host;
     std::unique_ptr<CFrameEqualizerControls> m_equalizerControls;
     std::unique_ptr<CEqualizerController> m_equalizer;
+    std::unique_ptr<CPlayerSurroundHost> m_surroundHost;
+    std::unique_ptr<CSurroundSettings> m_surround;
     std::string m_lastDeviceError;
     bool m_positionThumbReleased = false; // the last position notification
     int m_filterLevel = -1;

@@ -69,6 +69,12 @@ std::unique_ptr<CaptureDevice> CreateCaptureDevice(const std::string& name, std:
     return fail("unknown input device \"" + name + "\"");
 }
 
+bool OutputSupportsLayout(const std::string& name, std::uint16_t channels,
+                          std::uint32_t channelMask, std::uint32_t sampleRate) {
+    const std::unique_ptr<OutputDevice> device = CreateOutputDevice(name);
+    return device && device->SupportsLayout(channels, channelMask, sampleRate);
+}
+
 std::uint32_t DefaultOutputVolume() {
     return 0xFFFFFFFFu;
 }

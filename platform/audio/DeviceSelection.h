@@ -36,6 +36,11 @@ std::unique_ptr<OutputDevice> CreateOutputDevice(const std::string& name,
 std::unique_ptr<CaptureDevice> CreateCaptureDevice(const std::string& name,
                                                    std::string* error = nullptr);
 
+// Whether the named output device would open 16-bit PCM of channels
+// channels with channelMask at sampleRate (false for an unknown name).
+bool OutputSupportsLayout(const std::string& name, std::uint16_t channels,
+                          std::uint32_t channelMask, std::uint32_t sampleRate);
+
 // The level of the default output device: left in the low 16 bits, right in
 // the high 16 (0xFFFF = full). The player takes its starting volume and
 // balance from it. Output here is never turned down outside the program (all

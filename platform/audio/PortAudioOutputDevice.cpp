@@ -18,6 +18,25 @@ PortAudioOutputDevice::~PortAudioOutputDevice() {
     Close();
 }
 
+bool PortAudioOutputDevice::SupportsLayout(std::uint16_t channels, std::uint32_t,
+                                           std::uint32_t sampleRate) {
+    if (IsOpen() || channels == 0) return false;
+    if (Pa_Initialize() != paNoError) return false;
+    bool supported = false;
+    const PaDeviceIndex index = Pa_GetDefaultOutputDevice();
+    const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
+    if (info && info->maxOutputChannels >= channels) {
+        PaStreamParameters out{};
+        out.device = index;
+        out.channelCount = channels;
+        out.sampleFormat = paInt16;
+        out.suggestedLatency = info->defaultHighOutputLatency;
+        supported = Pa_IsFormatSupported(nullptr, &out, sampleRate) == paFormatIsSupported;
+    }
+    Pa_Terminate();
+    return supported;
+}
+
 bool PortAudioOutputDevice::DoOpen() {
     if (std::string e = m_stream.Initialise(); !e.empty()) {
         SetError("the sound system cannot start: " + e);

@@ -6,6 +6,8 @@
 #include "audio/EqualizerController.h"
 #include "audio/ExtPlayer.h"
 #include "audio/ExtPlayerDX.h"
+#include "audio/SurroundSettings.h"
+#include "audio/ui/SurroundDlg.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Controls.h"
@@ -22,6 +24,7 @@
 #include "support/WavFile.h"
 #include "ui/ControlTable.h"
 #include "ui/FrameControls.h"
+#include "ui/SkinList.h"
 
 #include <QCoreApplication>
 #include <QKeySequence>
@@ -288,6 +291,60 @@ TEST_F(FrameTone, MergedAcceleratorsBecomeShortcutsAndTheFirstOfEqualKeysWins) {
     for (QShortcut* s : frame.findChildren<QShortcut*>())
         EXPECT_NE(s->key(), QKeySequence(QStringLiteral("Ctrl+M")));
     CloseAndExit();
+}
+
+// Surround switched on from its dialog while the tone plays: the output
+// starts again in 5.1 (the WAV file of the new run has six channels), the
+// frame's SURR_SHOW button shows the switch and keeps showing it across a
+// skin change, and the close stores the switch and the settings.
+TEST_F(FrameWithFullSkin, SurroundTurnedOnWhilePlayingSwitchesTheOutputAndKeepsTheButton) {
+    setenv("SONVARA_TONE_MS", "1500", 1);
+    shell::CMainFrame& frame = Start();
+    ui::CFrameControls& controls = frame.Controls();
+    auto surrShow = [&] {
+        const auto list = controls.FindControls(ui::kIdSurrShow);
+        return list.empty() ? nullptr : dynamic_cast<veneer::CSCButton*>(list.front());
+    };
+    ASSERT_NE(surrShow(), nullptr);
+    EXPECT_FALSE(surrShow()->isChecked());
+
+    Command(sonvara::ID_PLAYER_PLAY);
+    CExtPlayerDX& player = frame.Player();
+    ASSERT_EQ(player.GetState(), CExtPlayer::kPlaying) << player.GetDeviceError();
+
+    bool shown = false;
+    CSurroundDlg::SetTestHook([&](CSurroundDlg& dialog) {
+        shown = true;
+        static_cast<QAbstractButton*>(dialog.Control(CSurroundSettings::kTurnCheck))->click();
+        EXPECT_TRUE(surrShow()->isChecked());
+    });
+    Command(ui::kIdSurrShow);
+    CSurroundDlg::SetTestHook(nullptr);
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(frame.SurroundOn());
+    EXPECT_TRUE(player.IsSurroundOn());
+    EXPECT_EQ(player.GetState(), CExtPlayer::kPlaying);
+    EXPECT_TRUE(surrShow()->isChecked());
+
+    // Another skin: the new button shows the switch too.
+    const int other = frame.Skins().IsCurrentCommand(ui::kSkinCommandFirst) ? 1 : 0;
+    ASSERT_TRUE(frame.OnCommand(static_cast<unsigned>(ui::kSkinCommandFirst + other)));
+    ASSERT_NE(surrShow(), nullptr);
+    EXPECT_TRUE(surrShow()->isChecked());
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.GetState() != CExtPlayer::kPlaying; }, 30000));
+    CloseAndExit();
+    EXPECT_EQ(Value("PLAYER", "ZuzuvezizuTurn"), "On");
+    EXPECT_EQ(Value("PLAYER", "SurroundMode"), "2");
+    WavData wav;
+    ASSERT_TRUE(ReadWav(wavPath, wav));
+    EXPECT_EQ(wav.channels, 6);
+    EXPECT_GT(wav.samples.size(), 6u * 4410);
+    // The tone goes on in the new run, spread over the speakers.
+    int loudest = 0;
+    for (std::int16_t v : wav.samples)
+        loudest = std::max(loudest, std::abs(static_cast<int>(v)));
+    EXPECT_GT(loudest, 1000);
 }
 
 } // namespace
