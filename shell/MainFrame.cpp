@@ -2,11 +2,14 @@
 
 #include "audio/EqualizerController.h"
 #include "audio/ExtPlayerDX.h"
+#include "audio/dialogs/PlugInSoundFormat.h"
+#include "libs/codexa/RecordingSettings.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/ledgerline/Ledgerline.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Colors.h"
 #include "libs/veneer/Controls.h"
+#include "libs/veneer/ModalDialog.h"
 #include "modules/ModuleButtons.h"
 #include "modules/ModuleHost.h"
 #include "modules/ShellBridge.h"
@@ -354,6 +357,13 @@ bool CMainFrame::OnCommand(unsigned id) {
     case ID_FRAME_SWALLOWED:
     case ID_FRAME_COMMAND_NOTHING:
         return true;
+    case ID_SOUND_FORMAT: {
+        // The coders keep the recording format in the frame's config.ini.
+        codexa::SetSettingsFile(m_settings.Path());
+        audio::CPlugInSoundFormat dialog(nullptr);
+        veneer::DoModal(dialog);
+        return true;
+    }
     case ui::kIdPlayerShow:
         m_controls->OnPlayerShowPressed();
         RecalcLayout();

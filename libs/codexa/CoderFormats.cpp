@@ -149,6 +149,10 @@ std::vector<SSampleFormat> SampleFormatsFor(int major, int sampleRate, int chann
 
 bool IsWritable(int format, int sampleRate, int channels) {
     if (sampleRate <= 0 || channels <= 0) return false;
+    // Sound Designer II keeps its header in a resource fork, which this
+    // platform writes as a second file ("._name") beside the sound; a trial
+    // open would leave one in the current folder. It is read, not recorded.
+    if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_SD2) return false;
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;

@@ -48,7 +48,7 @@ std::vector<SSampleFormat> SampleFormatsFor(int major, int sampleRate, int chann
 // Whether libsndfile accepts writing this exact combination: sf_format_check
 // passes and a stream of that format really opens for writing (some checks
 // that sf_format_check leaves out, such as Opus's sample rates, only happen
-// when the file is opened).
+// when the file is opened). Sound Designer II is never writable here.
 bool IsWritable(int format, int sampleRate, int channels);
 
 // Lossy subtypes have an encoding quality (SFC_SET_VBR_ENCODING_QUALITY).

@@ -188,7 +188,7 @@ void CRecordingFormatPanel::Refill() {
     if (!quality) m_format.quality = -1;
     m_quality->setEnabled(quality);
     m_quality->SetPos(quality ? m_format.quality : 0);
-    m_qualityValue->SetText(quality ? QString::number(m_format.quality) : QString());
+    m_qualityValue->SetText(quality ? QString::number(m_format.quality) : QStringLiteral("n/a"));
     m_filling = false;
 }
 
