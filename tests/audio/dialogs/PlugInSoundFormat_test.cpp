@@ -4,26 +4,13 @@
 #include <memory>
 
 #include "audio/dialogs/PlugInSoundFormat.h"
+#include "support/QtEnvironment.h"
 
 using audio::CPlugInSoundFormat;
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "audio_dialog_tests";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QApplication> m_app;
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const g_env = testsupport::AddQtEnvironment();
 
 // A coder whose panel is the placeholder's size plus g_grow.
 QSize g_grow;

@@ -12,6 +12,7 @@
 #include "platform/Profile.h"
 #include "sonvara/Codexa.h"
 #include "sonvara/RecordingFormat.h"
+#include "support/QtEnvironment.h"
 #include "support/TempDir.h"
 
 extern "C" int KelGetSupportedFileExtensions(char* buffer, std::uint32_t size);
@@ -21,21 +22,7 @@ using namespace codexa;
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "codexa_tests";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QApplication> m_app;
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const g_env = testsupport::AddQtEnvironment();
 
 // Reads config.ini the way the host's IApplication does for "Main frame".
 class CIniApplication : public IApplication {
@@ -100,8 +87,9 @@ TEST(ExtensionFilter, ParsedByTheHostsRule) {
     EXPECT_TRUE(SvParseExtensionFilter(nullptr).empty());
 }
 
-// The exported list must parse back to exactly the readable types, and a
-// buffer too small for it must not yield a cut list that still parses.
+// The exported list must parse back to exactly the readable types, reach a
+// module through the program's exported symbol, and a buffer too small for
+// it must not yield a cut list that still parses.
 TEST(ExtensionFilter, ExportedListParsesBackWhole) {
     std::vector<char> buffer(kSvExtensionBufferSize);
     ASSERT_EQ(KelGetSupportedFileExtensions(buffer.data(), kSvExtensionBufferSize), 1);
@@ -109,6 +97,8 @@ TEST(ExtensionFilter, ExportedListParsesBackWhole) {
     for (const SReadableType& t : ReadableTypes())
         expected.push_back("." + t.extension);
     EXPECT_EQ(SvParseExtensionFilter(buffer.data()), expected);
+    // What a module gets: the program exports the function for it to find.
+    EXPECT_EQ(SvSupportedFileExtensions(), expected);
     for (const char* ext : {".wav", ".flac", ".ogg", ".aiff"})
         EXPECT_NE(std::find(expected.begin(), expected.end(), ext), expected.end()) << ext;
     EXPECT_EQ(std::find(expected.begin(), expected.end(), ".raw"), expected.end());
