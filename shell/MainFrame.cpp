@@ -480,7 +480,11 @@ void CMainFrame::contextMenuEvent(QContextMenuEvent* e) {
     // The frame menu with its skin and language lists belongs to the menu
     // subsystem; until it exists, the lists are reachable from here.
     std::unique_ptr<QMenu> menu(BuildSkinAndLanguageMenu(this));
-    menu->exec(e->globalPos());
+    // No skin has a button for command 234 yet: the recording format stays
+    // within the user's reach from here.
+    menu->addSeparator();
+    QAction* soundFormat = menu->addAction(QStringLiteral("Sound &Format..."));
+    if (menu->exec(e->globalPos()) == soundFormat) OnCommand(ID_SOUND_FORMAT);
 }
 
 // ---------------------------------------------------------------- player

@@ -16,9 +16,9 @@
 #include "shell/KelFrameApp.h"
 #include "shell/LaterSubsystems.h"
 #include "shell/MainFrame.h"
+#include "sonvara/RecordingFormat.h"
 #include "support/TempDir.h"
 #include "ui/SkinList.h"
-#include "ui/library/LibraryDlg.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -92,12 +92,19 @@ TEST(SoundFormatAndLibrary, ChosenThroughTheRunningProgramInEverySkin) {
             ASSERT_NE(panel, nullptr);
             const QRect inDialog(panel->mapTo(&dialog, QPoint(0, 0)), panel->size());
             EXPECT_TRUE(dialog.rect().contains(inDialog)) << "the coder panel is cut off";
-            QComboBox* container = panel->ContainerBox();
+            const auto choose = [](QComboBox* box, int value) {
+                box->setCurrentIndex(box->findData(value));
+            };
             if (i == 0) {
-                container->setCurrentIndex(container->findData(SF_FORMAT_FLAC));
-            } else {
-                EXPECT_EQ(container->currentData().toInt(), SF_FORMAT_FLAC);
+                choose(panel->ContainerBox(), SF_FORMAT_FLAC);
+                choose(panel->SampleFormatBox(), SF_FORMAT_PCM_24);
+                choose(panel->SampleRateBox(), 48000);
+                choose(panel->ChannelsBox(), 2);
             }
+            EXPECT_EQ(panel->ContainerBox()->currentData().toInt(), SF_FORMAT_FLAC);
+            EXPECT_EQ(panel->SampleFormatBox()->currentData().toInt(), SF_FORMAT_PCM_24);
+            EXPECT_EQ(panel->SampleRateBox()->currentData().toInt(), 48000);
+            EXPECT_EQ(panel->ChannelsBox()->currentText().toStdString(), "Stereo");
             EXPECT_TRUE(dialog.grab().save(
                 QStringLiteral(SCREENSHOT_DIR "/sound-format-%1.png").arg(skin)));
             auto* close = dialog.findChild<veneer::CSCScaleButton*>();
@@ -107,14 +114,16 @@ TEST(SoundFormatAndLibrary, ChosenThroughTheRunningProgramInEverySkin) {
         });
         EXPECT_TRUE(frame->OnCommand(shell::ID_SOUND_FORMAT));
         EXPECT_EQ(seen, 1);
-        char format[32] = {};
-        platform::GetPrivateProfileString("Main frame: params", "RecordingFormat", "", format,
-                                          sizeof format, ini.c_str());
-        EXPECT_STREQ(format, "0x170002");
-
-        // The library, as a module asks for it: the track first (nothing),
-        // then Rock, whose tracks come back in playlist order.
+        // What a recording module reads through its parameter calls.
         IApplication& application = frame->Host().Application();
+        const SvRecordingFormat chosen = SvReadRecordingFormat(&application);
+        EXPECT_EQ(chosen.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+        EXPECT_EQ(chosen.sampleRate, 48000);
+        EXPECT_EQ(chosen.channels, 2);
+        EXPECT_EQ(chosen.extension, "flac");
+
+        // The library, as a module asks for it: Rock's tracks come back in
+        // playlist order; a folder does nothing; a track returns nothing.
         veneer::SetModalDialogHook([&](QDialog& dialog) {
             auto* tree = dialog.findChild<veneer::CSCTreeCtrl*>();
             ASSERT_NE(tree, nullptr);

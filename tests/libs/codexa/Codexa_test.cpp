@@ -24,35 +24,6 @@ namespace {
 
 const auto* const g_env = testsupport::AddQtEnvironment();
 
-// Reads config.ini the way the host's IApplication does for "Main frame".
-class CIniApplication : public IApplication {
-public:
-    explicit CIniApplication(std::string ini) : m_ini(std::move(ini)) {}
-    int GetParam(const char* owner, const char* key, char* buffer, unsigned size) override {
-        platform::GetPrivateProfileString((std::string(owner) + ": params").c_str(), key, "",
-                                          buffer, size, m_ini.c_str());
-        return buffer[0] != '\0';
-    }
-    int SetParam(const char*, const char*, const char*) override { return 0; }
-    int RefreshModuleMenu(const char*) override { return 0; }
-    const char* GetAppPath() override { return ""; }
-    int ShowMessage(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
-                    std::intptr_t) override {
-        return 0;
-    }
-    int ShowHelp() override { return 0; }
-    int DeleteParam(const char*, const char*) override { return 0; }
-    int Reserved(std::uint32_t, std::uint32_t, std::uint32_t) override { return 1; }
-    const char* GetActiveModuleName() override { return nullptr; }
-    int ActivateModuleByName(const char*) override { return 0; }
-    void SetStatusText(const char*) override {}
-    void ShowStatusMessage(const char*, unsigned) override {}
-    const std::vector<std::string>* SelectLibraryFiles() override { return nullptr; }
-
-private:
-    std::string m_ini;
-};
-
 // Writes a short sine in the format; false when libsndfile refuses.
 bool WriteSine(const std::string& path, int format, int rate, int channels) {
     SF_INFO info{};
@@ -188,41 +159,25 @@ TEST(RecordingFormatPanel, OffersOnlyFormatsLibsndfileWrites) {
         WriteSine(dir.file("take.opus"), stored.format, stored.sampleRate, stored.channels));
 }
 
-// The user's choice must reach a module (through IApplication's parameter
-// calls) and the next panel after a restart, and a hand-edited value that
-// libsndfile cannot write must fall back instead of being used.
-TEST(RecordingFormatPanel, ChoiceSurvivesARestartAndReachesModules) {
+// The coders' entry point must put exactly one panel into the parent, even
+// when asked twice, and remove it again; a hand-edited format libsndfile
+// cannot write must fall back to the default instead of being offered.
+TEST(RecordingFormatPanel, ShownOnceRemovedAndNeverUnwritable) {
     testsupport::TempDir dir;
     const std::string ini = dir.file("config.ini");
     codexa::SetSettingsFile(ini);
     QWidget parent;
     ASSERT_EQ(KelCoderShowSettings("", &parent, 1), 1);
-    auto* panel = parent.findChild<CRecordingFormatPanel*>();
-    ASSERT_NE(panel, nullptr);
     EXPECT_EQ(KelCoderShowSettings(nullptr, &parent, 1), 1);
     EXPECT_EQ(parent.findChildren<CRecordingFormatPanel*>().size(), 1);
-    panel->ContainerBox()->setCurrentIndex(panel->ContainerBox()->findData(SF_FORMAT_FLAC));
-    panel->SampleFormatBox()->setCurrentIndex(panel->SampleFormatBox()->findData(SF_FORMAT_PCM_24));
-    panel->SampleRateBox()->setCurrentIndex(panel->SampleRateBox()->findData(48000));
-    panel->ChannelsBox()->setCurrentIndex(panel->ChannelsBox()->findData(2));
     ASSERT_EQ(KelCoderShowSettings("", &parent, 0), 1);
     EXPECT_EQ(parent.findChild<CRecordingFormatPanel*>(), nullptr);
-
-    CIniApplication app(ini);
-    const SvRecordingFormat seen = SvReadRecordingFormat(&app);
-    EXPECT_EQ(seen.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
-    EXPECT_EQ(seen.sampleRate, 48000);
-    EXPECT_EQ(seen.channels, 2);
-    EXPECT_EQ(seen.quality, -1);
-    EXPECT_EQ(seen.extension, "flac");
-
-    CRecordingFormatPanel again(ini, nullptr);
-    EXPECT_EQ(again.SampleFormatBox()->currentData().toInt(), SF_FORMAT_PCM_24);
-    EXPECT_EQ(again.SampleRateBox()->currentData().toInt(), 48000);
-    EXPECT_EQ(again.ChannelsBox()->currentText().toStdString(), "Stereo");
+    codexa::SetSettingsFile("");
 
     platform::WritePrivateProfileString("Main frame: params", kSvRecordingFormatKey, "0x7FFFFFFF",
                                         ini.c_str());
     EXPECT_EQ(LoadRecordingFormat(ini).format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    codexa::SetSettingsFile("");
+    platform::WritePrivateProfileString("Main frame: params", kSvRecordingFormatKey, "0x200064",
+                                        ini.c_str()); // Opus at the default 44100 Hz
+    EXPECT_EQ(LoadRecordingFormat(ini).format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
 }

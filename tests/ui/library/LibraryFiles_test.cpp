@@ -1,7 +1,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-#include "platform/Paths.h"
 #include "support/TempDir.h"
 #include "ui/library/LibraryFiles.h"
 #include "xml/XmlNode.h"
@@ -74,8 +73,6 @@ TEST(LibraryTree, HostilePlaylistsGiveEmptyOrPartialTrees) {
     CXmlNode root;
     Write(dir.file("broken.xml"), "<Library><playlist Name=\"x\"><t id=\"0\"></Library>");
     EXPECT_FALSE(root.LoadFromFile(dir.file("broken.xml")));
-    Write(dir.file("binary.xml"), std::string("\0\xff\xfe<<\x01", 7));
-    EXPECT_FALSE(root.LoadFromFile(dir.file("binary.xml")));
 
     std::string deep = "<L>";
     for (int i = 0; i < 5000; ++i)
@@ -130,17 +127,4 @@ TEST(FileDatabase, LinesKeepTheirIdsWhateverTheyHold) {
 
     EXPECT_FALSE(ReadFileDatabase(dir.file("missing.dat"), lines));
     EXPECT_TRUE(lines.empty());
-}
-
-// The module writes both files to the settings folder; reading them from
-// wherever the program happened to be started would show another library.
-TEST(FileDatabase, ReadFromTheSettingsFolderBeforeTheProgramDirectory) {
-    testsupport::TempDir settings, program;
-    platform::SetSettingsDirectory(settings.path() + "/");
-    platform::SetProgramDirectory(program.path() + "/");
-    EXPECT_EQ(LibraryFolder(), program.path() + "/");
-    Write(settings.file("fileDB.dat"), "/x.wav\n");
-    EXPECT_EQ(LibraryFolder(), settings.path() + "/");
-    platform::SetSettingsDirectory("");
-    platform::SetProgramDirectory("");
 }
