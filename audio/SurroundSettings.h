@@ -1,6 +1,6 @@
 // The surround settings behind the "Surround" dialog: what the dialog shows
 // and what each of its controls does to the player, without any window, so
-// it runs and is tested without a display (audio/ui/SurroundDlg.h is the
+// it runs and is tested without a display (audio/dialogs/SurroundDlg.h is the
 // dialog on top of it).
 //
 // It keeps the settings of section PLAYER of config.ini (SurroundMode,

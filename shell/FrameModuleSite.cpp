@@ -2,10 +2,12 @@
 
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Controls.h"
+#include "libs/veneer/ModalDialog.h"
 #include "modules/ModuleHost.h"
 #include "shell/MainFrame.h"
 #include "shell/StartingDlg.h"
 #include "ui/ControlTable.h"
+#include "ui/library/LibraryDlg.h"
 
 #include <QKeySequence>
 #include <QShortcut>
@@ -90,6 +92,12 @@ void CFrameModuleSite::SetStatusText(const char* text) {
 
 void CFrameModuleSite::ShowStatusMessage(const char* text, unsigned milliseconds) {
     m_frame.ShowStatusMessage(text, milliseconds);
+}
+
+std::vector<std::string> CFrameModuleSite::RunLibraryDialog() {
+    ui::CLibraryDlg dialog(&m_frame);
+    veneer::DoModal(dialog);
+    return dialog.Result();
 }
 
 std::optional<int> CFrameModuleSite::FirstSliderPosition(modules::EPlayerSlider kind) {

@@ -44,6 +44,8 @@ public:
     ISkin* Skin() override;
     void SetStatusText(const char* text) override;
     void ShowStatusMessage(const char* text, unsigned milliseconds) override;
+    // The music library dialog, modal to the frame.
+    std::vector<std::string> RunLibraryDialog() override;
 
     std::optional<int> FirstSliderPosition(modules::EPlayerSlider kind) override;
     void SetSliderPositions(modules::EPlayerSlider kind, int position, bool skipCaptured) override;

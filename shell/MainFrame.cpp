@@ -4,12 +4,15 @@
 #include "audio/ExtPlayerDX.h"
 #include "audio/PlayerSurroundHost.h"
 #include "audio/SurroundSettings.h"
-#include "audio/ui/SurroundDlg.h"
+#include "audio/dialogs/SurroundDlg.h"
+#include "audio/dialogs/PlugInSoundFormat.h"
+#include "libs/codexa/RecordingSettings.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/ledgerline/Ledgerline.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Colors.h"
 #include "libs/veneer/Controls.h"
+#include "libs/veneer/ModalDialog.h"
 #include "modules/ModuleButtons.h"
 #include "modules/ModuleHost.h"
 #include "modules/ShellBridge.h"
@@ -370,6 +373,13 @@ bool CMainFrame::OnCommand(unsigned id) {
     case ui::kIdSurrShow:
         ShowSurroundDialog();
         return true;
+    case ID_SOUND_FORMAT: {
+        // The coders keep the recording format in the frame's config.ini.
+        codexa::SetSettingsFile(m_settings.Path());
+        audio::CPlugInSoundFormat dialog(nullptr);
+        veneer::DoModal(dialog);
+        return true;
+    }
     case ui::kIdPlayerShow:
         m_controls->OnPlayerShowPressed();
         RecalcLayout();
@@ -485,7 +495,11 @@ void CMainFrame::contextMenuEvent(QContextMenuEvent* e) {
     // The frame menu with its skin and language lists belongs to the menu
     // subsystem; until it exists, the lists are reachable from here.
     std::unique_ptr<QMenu> menu(BuildSkinAndLanguageMenu(this));
-    menu->exec(e->globalPos());
+    // No skin has a button for command 234 yet: the recording format stays
+    // within the user's reach from here.
+    menu->addSeparator();
+    QAction* soundFormat = menu->addAction(QStringLiteral("Sound &Format..."));
+    if (menu->exec(e->globalPos()) == soundFormat) OnCommand(ID_SOUND_FORMAT);
 }
 
 // ---------------------------------------------------------------- player

@@ -46,6 +46,7 @@ class CFrameEqualizerControls;
 // Frame command ids the frame acts on itself.
 enum EFrameCommand : unsigned {
     ID_FRAME_COMMAND_NOTHING = 214,
+    ID_SOUND_FORMAT = 234, // the Sound Format dialog
     ID_FRAME_SWALLOWED = 14000,
     ID_FRAME_MINIMIZE = 34070, // to the notification area
     ID_FRAME_ZOOM = 34080,     // maximise / restore

@@ -24,11 +24,11 @@
 #include <QMenu>
 #include <QString>
 #include <QStringList>
-#include <QTreeWidget>
 #include <QWidget>
 #include <memory>
 
 #include "libs/veneer/SkinBase.h"
+#include "libs/veneer/TreeCtrl.h"
 
 class QTimer;
 
@@ -283,16 +283,6 @@ public:
 protected:
     bool TakeResources(const _UNKNOWN_RESOURCES_* resources) override;
     bool m_ownerDraw = false;
-};
-
-class CSCTreeCtrl : public QTreeWidget, public CSkinBase {
-    Q_OBJECT
-public:
-    explicit CSCTreeCtrl(QWidget* parent = nullptr);
-    QWidget* GetWnd() override { return this; }
-
-protected:
-    bool TakeResources(const _UNKNOWN_RESOURCES_* resources) override;
 };
 
 // A panel: paints its background image; its initial size is the image's.

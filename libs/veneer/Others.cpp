@@ -73,11 +73,6 @@ void CSCMenu::ClearOwnerDraw() {
     setPalette(QPalette());
 }
 
-CSCTreeCtrl::CSCTreeCtrl(QWidget* parent) : QTreeWidget(parent) {}
-bool CSCTreeCtrl::TakeResources(const _UNKNOWN_RESOURCES_* r) {
-    return TakePalette(this, r);
-}
-
 // ---------------------------------------------------------------- panel
 
 CSCScalePanel::CSCScalePanel(QWidget* parent) : QWidget(parent) {}

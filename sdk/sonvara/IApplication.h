@@ -19,6 +19,8 @@ public:
     virtual int SetParam(const char* owner, const char* key, const char* value) = 0;
     // Reads the key into buffer (at most size characters with the NUL).
     // FALSE for an unknown owner (buffer untouched) or an empty value.
+    // The host's own section ("Main frame") holds the recording format the
+    // user chose: see sonvara/RecordingFormat.h.
     virtual int GetParam(const char* owner, const char* key, char* buffer, unsigned size) = 0;
     // Fetches the named module's menu again (KelGetMenu) and rebuilds the
     // frame menu when that module is active. FALSE when no module has the
@@ -48,9 +50,11 @@ public:
     // Shows text in the status line for milliseconds, then the kept status
     // returns. A null text does nothing. Any thread.
     virtual void ShowStatusMessage(const char* text, unsigned milliseconds) = 0;
-    // Lets the user pick files from the music library; the list stays owned
-    // by the host and valid until the next call. Empty while the host has no
-    // music library.
+    // Shows the music library (playlists.xml and fileDB.dat of the settings
+    // folder) modally; the files of the playlist the user double-clicks, in
+    // playlist order. Empty when the user closes the dialog, double-clicks a
+    // track or has no library. The list stays owned by the host and valid
+    // until the next call.
     virtual const std::vector<std::string>* SelectLibraryFiles() = 0;
 
 protected:

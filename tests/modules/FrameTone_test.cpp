@@ -7,7 +7,7 @@
 #include "audio/ExtPlayer.h"
 #include "audio/ExtPlayerDX.h"
 #include "audio/SurroundSettings.h"
-#include "audio/ui/SurroundDlg.h"
+#include "audio/dialogs/SurroundDlg.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Controls.h"

@@ -1,4 +1,4 @@
-#include "audio/ui/SurroundSupportDlg.h"
+#include "audio/dialogs/SurroundSupportDlg.h"
 
 #include <QApplication>
 #include <QCheckBox>

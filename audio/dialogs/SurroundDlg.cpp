@@ -1,6 +1,6 @@
-#include "audio/ui/SurroundDlg.h"
+#include "audio/dialogs/SurroundDlg.h"
 
-#include "audio/ui/SurroundSupportDlg.h"
+#include "audio/dialogs/SurroundSupportDlg.h"
 #include "libs/veneer/SurroundView.h"
 #include "sonvara/ISkin.h"
 
