@@ -252,6 +252,35 @@ SvMenuTree RebuildFrameMenu(const SFrameMenuSources& sources, const SMenuTexts& 
     return m;
 }
 
+SvMenuTree TrayMenu() {
+    SvMenuTree resource;
+    SvMenuTree& menu = resource.AddPopup("Tray");
+    SvMenuTree& play = menu.AddPopup("&Play");
+    play.AddCommand("&Play", 33010);
+    play.AddCommand("&Stop", 33020);
+    play.AddCommand("Pa&use", 33015);
+    play.AddSeparator();
+    play.AddCommand("Pre&vious", 33000);
+    play.AddCommand("&Next", 33030);
+    play.AddCommand("&Backward", 33005);
+    play.AddCommand("&Forward", 33025);
+    play.AddSeparator();
+    play.AddCommand("S&huffle", 33035);
+    play.AddCommand("R&epeat", 33040);
+    play.AddSeparator();
+    play.AddCommand("&Record", 33090);
+    SvMenuTree& help = menu.AddPopup("&Help");
+    help.AddCommand("&Help Topics", ID_HELP_TOPICS);
+    help.AddCommand("&Online Tutorials...", ID_HELP_TUTORIALS);
+    help.AddCommand("&About...", ID_APP_ABOUT);
+    menu.AddSeparator();
+    menu.AddCommand("Restore/Zoom", 34080);
+    menu.AddCommand("Minimize", 34070);
+    menu.AddSeparator();
+    menu.AddCommand("E&xit", ID_MENU_APP_EXIT);
+    return resource;
+}
+
 SvMenuItem* FindCommand(SvMenuTree& menu, unsigned id) {
     for (SvMenuItem& item : menu.items) {
         if (item.submenu) {

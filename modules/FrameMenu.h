@@ -112,6 +112,10 @@ struct SFrameMenuSources {
 // The composed frame menu; empty when there is no base menu.
 SvMenuTree RebuildFrameMenu(const SFrameMenuSources& sources, const SMenuTexts& texts);
 
+// The tray icon's menu: one pop-up holding the context menu (play and help
+// submenus, restore, minimise, exit).
+SvMenuTree TrayMenu();
+
 // The first item with this command id anywhere in the tree, or null.
 SvMenuItem* FindCommand(SvMenuTree& menu, unsigned id);
 
