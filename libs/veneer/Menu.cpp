@@ -236,7 +236,7 @@ void CSCMenu::SetMenuTree(const SvMenuTree& tree) {
             if (radio) {
                 if (!radios) {
                     radios = new QActionGroup(this);
-                    radios->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+                    radios->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
                 }
                 radios->addAction(action);
             }
@@ -268,7 +268,7 @@ void CSCMenu::UpdateItems() {
         a->setChecked(ui.checked);
         if (ui.radio && !a->actionGroup()) {
             auto* group = new QActionGroup(this);
-            group->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+            group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
             group->addAction(a);
         }
         if (!ui.text.isEmpty()) a->setText(ui.text);
