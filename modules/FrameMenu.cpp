@@ -56,6 +56,26 @@ SvMenuItem* FindPopupByText(SvMenuTree& menu, const std::string& text) {
     return nullptr;
 }
 
+// The transport items of the frame's and the tray's "&Play" pop-ups; the
+// tray's also winds backward and forward.
+void AddPlayItems(SvMenuTree& play, bool withWinding) {
+    play.AddCommand("&Play", 33010);
+    play.AddCommand("&Stop", 33020);
+    play.AddCommand("Pa&use", 33015);
+    play.AddSeparator();
+    play.AddCommand("Pre&vious", 33000);
+    play.AddCommand("&Next", 33030);
+    if (withWinding) {
+        play.AddCommand("&Backward", 33005);
+        play.AddCommand("&Forward", 33025);
+    }
+    play.AddSeparator();
+    play.AddCommand("S&huffle", 33035);
+    play.AddCommand("R&epeat", 33040);
+    play.AddSeparator();
+    play.AddCommand("&Record", 33090);
+}
+
 } // namespace
 
 SvMenuTree BaseMenu(const SMenuTexts& texts) {
@@ -72,18 +92,7 @@ SvMenuTree BaseMenu(const SMenuTexts& texts) {
     view.AddCommand("&Sonvara Bar", 0, SvMenuItem::Disabled);
     view.AddCommand("&Effect Library", 0, SvMenuItem::Disabled);
 
-    SvMenuTree& play = menu.AddPopup("&Play");
-    play.AddCommand("&Play", 33010);
-    play.AddCommand("&Stop", 33020);
-    play.AddCommand("Pa&use", 33015);
-    play.AddSeparator();
-    play.AddCommand("Pre&vious", 33000);
-    play.AddCommand("&Next", 33030);
-    play.AddSeparator();
-    play.AddCommand("S&huffle", 33035);
-    play.AddCommand("R&epeat", 33040);
-    play.AddSeparator();
-    play.AddCommand("&Record", 33090);
+    AddPlayItems(menu.AddPopup("&Play"), false);
 
     SvMenuTree& morph = menu.AddPopup(texts.morph);
     morph.AddCommand("&Morph Selected Files", ID_MORPH_SELECTED_FILES);
@@ -255,20 +264,7 @@ SvMenuTree RebuildFrameMenu(const SFrameMenuSources& sources, const SMenuTexts& 
 SvMenuTree TrayMenu() {
     SvMenuTree resource;
     SvMenuTree& menu = resource.AddPopup("Tray");
-    SvMenuTree& play = menu.AddPopup("&Play");
-    play.AddCommand("&Play", 33010);
-    play.AddCommand("&Stop", 33020);
-    play.AddCommand("Pa&use", 33015);
-    play.AddSeparator();
-    play.AddCommand("Pre&vious", 33000);
-    play.AddCommand("&Next", 33030);
-    play.AddCommand("&Backward", 33005);
-    play.AddCommand("&Forward", 33025);
-    play.AddSeparator();
-    play.AddCommand("S&huffle", 33035);
-    play.AddCommand("R&epeat", 33040);
-    play.AddSeparator();
-    play.AddCommand("&Record", 33090);
+    AddPlayItems(menu.AddPopup("&Play"), true);
     SvMenuTree& help = menu.AddPopup("&Help");
     help.AddCommand("&Help Topics", ID_HELP_TOPICS);
     help.AddCommand("&Online Tutorials...", ID_HELP_TUTORIALS);

@@ -2,15 +2,6 @@
 
 namespace prism {
 
-namespace {
-
-template <typename Fn> bool Resolve(platform::DynamicLibrary& library, const char* name, Fn& fn) {
-    fn = library.Function<Fn>(name);
-    return fn != nullptr;
-}
-
-} // namespace
-
 std::shared_ptr<CEffectLibrary> CEffectLibrary::Load(const std::string& path, std::string& error) {
     auto lib = std::shared_ptr<CEffectLibrary>(new CEffectLibrary);
     if (!lib->m_library.Load(path)) {
@@ -23,14 +14,14 @@ std::shared_ptr<CEffectLibrary> CEffectLibrary::Load(const std::string& path, st
         const char* name;
         bool found;
     } required[] = {
-        {"PlugInInfo", Resolve(l, "PlugInInfo", info)},
-        {"Initialize", Resolve(l, "Initialize", lib->Initialize)},
-        {"InitializeXml", Resolve(l, "InitializeXml", lib->InitializeXml)},
-        {"SetStreamCallBack", Resolve(l, "SetStreamCallBack", lib->SetStreamCallBack)},
-        {"OpenStream", Resolve(l, "OpenStream", lib->OpenStream)},
-        {"ProcessStream", Resolve(l, "ProcessStream", lib->ProcessStream)},
-        {"CloseStream", Resolve(l, "CloseStream", lib->CloseStream)},
-        {"Free", Resolve(l, "Free", lib->Free)},
+        {"PlugInInfo", l.Resolve("PlugInInfo", info)},
+        {"Initialize", l.Resolve("Initialize", lib->Initialize)},
+        {"InitializeXml", l.Resolve("InitializeXml", lib->InitializeXml)},
+        {"SetStreamCallBack", l.Resolve("SetStreamCallBack", lib->SetStreamCallBack)},
+        {"OpenStream", l.Resolve("OpenStream", lib->OpenStream)},
+        {"ProcessStream", l.Resolve("ProcessStream", lib->ProcessStream)},
+        {"CloseStream", l.Resolve("CloseStream", lib->CloseStream)},
+        {"Free", l.Resolve("Free", lib->Free)},
     };
     for (const auto& r : required) {
         if (!r.found) {
@@ -38,9 +29,9 @@ std::shared_ptr<CEffectLibrary> CEffectLibrary::Load(const std::string& path, st
             return nullptr;
         }
     }
-    Resolve(l, "SavePreset", lib->SavePreset);
-    Resolve(l, "SavePresetXml", lib->SavePresetXml);
-    Resolve(l, "CreateSettingsWindow", lib->CreateSettingsWindow);
+    l.Resolve("SavePreset", lib->SavePreset);
+    l.Resolve("SavePresetXml", lib->SavePresetXml);
+    l.Resolve("CreateSettingsWindow", lib->CreateSettingsWindow);
 
     PlugInInfoRecord record{};
     record.size = sizeof record;

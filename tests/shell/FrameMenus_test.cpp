@@ -5,11 +5,14 @@
 #include "QtTestApp.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/trestle/TrestleMessageBox.h"
+#include "modules/ModuleHost.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "shell/HostSubsystems.h"
 #include "shell/KelFrameApp.h"
 #include "shell/MainFrame.h"
+#include "sonvara/EffectManager.h"
+#include "sonvara/IQueryInterface.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
@@ -85,11 +88,20 @@ TEST(FrameMenus, MenuButtonsOpenSkinnedPopupsWhoseCommandsAct) {
     const SvMenuItem* voiceItem = FindText(*frameMenu.items[4].submenu, "&Voice Morphing");
     ASSERT_TRUE(voiceItem);
     EXPECT_EQ(voiceItem->submenu->items.at(0).id, voice.items[0].id);
+    // A module makes the effect behind that item through its query interface.
+    IEffectManager* manager = frame->Host().QueryInterface()->GetEffectManager();
+    ASSERT_TRUE(manager);
+    std::unique_ptr<CSimpleEffect> effect(manager->CreateEffect(voice.items[0].id - 30001));
+    ASSERT_TRUE(effect);
+    EXPECT_EQ(effect->GetEffectType(), kEffectTypeVoiceMorphing);
+    effect.reset();
+
     std::ifstream log(program + "sonvara-debug.log");
     std::stringstream logText;
     logText << log.rdbuf();
-    for (const char* line : {"Creating Voice Morphing SubMenu...", "Voice Morphing SubMenu created.",
-                             "Creating Special Effect SubMenu...", "Special Effect SubMenu created."})
+    for (const char* line :
+         {"Creating Voice Morphing SubMenu...", "Voice Morphing SubMenu created.",
+          "Creating Special Effect SubMenu...", "Special Effect SubMenu created."})
         EXPECT_NE(logText.str().find(line), std::string::npos) << line;
 
     // Each pop-up is answered by the test: it shows, is painted, and a
@@ -120,8 +132,8 @@ TEST(FrameMenus, MenuButtonsOpenSkinnedPopupsWhoseCommandsAct) {
         }
         // The current skin shows as the selected radio item when its list
         // opens.
-        if (QAction* current = menu.FindCommand(
-                static_cast<unsigned>(366 + frame->Skins().CurrentIndex()))) {
+        if (QAction* current =
+                menu.FindCommand(static_cast<unsigned>(366 + frame->Skins().CurrentIndex()))) {
             auto* list = qobject_cast<QMenu*>(current->parent());
             EXPECT_TRUE(list);
             if (list) Q_EMIT list->aboutToShow();
