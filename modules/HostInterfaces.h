@@ -65,6 +65,7 @@ public:
     IModuleCom* GetModuleCom() override;
     ISkin* GetSkin() override;
     wchar_t* GetCurrentSkinName() override;
+    IEffectManager* GetEffectManager() override;
 
 private:
     CModuleHost& m_host;

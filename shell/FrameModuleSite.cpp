@@ -1,5 +1,6 @@
 #include "shell/FrameModuleSite.h"
 
+#include "libs/prism/Prism.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Controls.h"
 #include "libs/veneer/ModalDialog.h"
@@ -84,6 +85,10 @@ std::string CFrameModuleSite::CurrentSkinName() {
 
 ISkin* CFrameModuleSite::Skin() {
     return &m_frame.Skins();
+}
+
+IEffectManager* CFrameModuleSite::EffectManager() {
+    return enPrism();
 }
 
 void CFrameModuleSite::SetStatusText(const char* text) {

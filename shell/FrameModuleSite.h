@@ -42,6 +42,7 @@ public:
                        std::intptr_t e) override;
     std::string CurrentSkinName() override;
     ISkin* Skin() override;
+    IEffectManager* EffectManager() override;
     void SetStatusText(const char* text) override;
     void ShowStatusMessage(const char* text, unsigned milliseconds) override;
     // The music library dialog, modal to the frame.

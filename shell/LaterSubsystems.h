@@ -60,6 +60,9 @@ public:
     virtual void BuildFrameMenu() {}
     // Opens one of the frame menu's pop-ups (commands 15000 to 15060).
     virtual void OpenFrameMenu(unsigned /*commandId*/) {}
+    // The host's own menu commands (help, web pages, About ...), after the
+    // active module had its chance; true when handled.
+    virtual bool OnHostCommand(unsigned /*commandId*/) { return false; }
 
     // --- audio engine: player, equalizer and surround state ---
     virtual void CreateSurroundDialog() {}

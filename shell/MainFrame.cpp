@@ -18,6 +18,7 @@
 #include "modules/ShellBridge.h"
 #include "platform/Paths.h"
 #include "shell/FrameModuleSite.h"
+#include "shell/HostSubsystems.h"
 #include "shell/LaterSubsystems.h"
 #include "shell/StartingDlg.h"
 #include "shell/StringTable.h"
@@ -96,6 +97,7 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
     m_host = std::make_unique<modules::CModuleHost>(*m_moduleSite, *m_player);
     if (auto* bridge = dynamic_cast<modules::CModuleHostBridge*>(&m_later))
         bridge->SetHost(m_host.get());
+    if (auto* subsystems = dynamic_cast<CHostSubsystems*>(&m_later)) subsystems->SetFrame(this);
     connect(&m_positionTimer, &QTimer::timeout, this, [this] {
         m_host->Player().OnPositionTimer();
         ReportDeviceError();
@@ -115,6 +117,7 @@ CMainFrame::~CMainFrame() {
     // still there; the player stops last, once no module can reach it.
     if (auto* bridge = dynamic_cast<modules::CModuleHostBridge*>(&m_later))
         bridge->SetHost(nullptr);
+    if (auto* subsystems = dynamic_cast<CHostSubsystems*>(&m_later)) subsystems->SetFrame(nullptr);
     m_equalizer.reset();
     m_surround.reset();
     m_surroundHost.reset();
@@ -402,6 +405,7 @@ bool CMainFrame::OnCommand(unsigned id) {
         return true;
     }
     if (m_skins->OnSkinCommand(static_cast<int>(id))) return true;
+    if (m_later.OnHostCommand(id)) return true;
     // Menu and accelerator commands the host does not know belong to the
     // active module (its command routing, or its window for system ids).
     return m_later.RouteCommandToModule(id);
@@ -464,8 +468,10 @@ void CMainFrame::EnsureMinimumSize(int minWidth, int minHeight) {
 // ---------------------------------------------------------------- pop-ups
 
 QMenu* CMainFrame::BuildSkinAndLanguageMenu(QWidget* parent) {
-    auto* menu = new QMenu(parent);
-    QMenu* skins = menu->addMenu(QStringLiteral("&Skins"));
+    auto* menu = new veneer::CSCMenu(parent);
+    auto* skins = new veneer::CSCMenu(menu);
+    skins->setTitle(QStringLiteral("&Skins"));
+    menu->addMenu(skins);
     auto* skinGroup = new QActionGroup(skins);
     const auto& list = m_skins->Skins();
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -477,7 +483,9 @@ QMenu* CMainFrame::BuildSkinAndLanguageMenu(QWidget* parent) {
         connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
     if (m_languageMenu) {
-        QMenu* languages = menu->addMenu(QStringLiteral("&Language"));
+        auto* languages = new veneer::CSCMenu(menu);
+        languages->setTitle(QStringLiteral("&Language"));
+        menu->addMenu(languages);
         const auto entries = m_languageMenu();
         for (std::size_t i = 0; i < entries.size() && i <= ID_LANGUAGE_LAST - ID_LANGUAGE_FIRST;
              ++i) {
@@ -488,6 +496,7 @@ QMenu* CMainFrame::BuildSkinAndLanguageMenu(QWidget* parent) {
             connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
         }
     }
+    menu->ChangeToOwnerDraw();
     return menu;
 }
 
@@ -532,20 +541,20 @@ bool CMainFrame::OnPlayerCommand(unsigned id) {
 }
 
 void CMainFrame::ShowPresetMenu() {
-    QMenu menu(this);
+    SvMenuTree tree;
     for (const CEqualizerController::PresetMenuItem& item : m_equalizer->BuildPresetMenu()) {
-        if (item.separator) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* a = menu.addAction(QString::fromStdString(item.text));
-        a->setCheckable(true);
-        a->setChecked(item.checked);
-        a->setData(item.id);
+        if (item.separator)
+            tree.AddSeparator();
+        else
+            tree.AddCommand(item.text, static_cast<unsigned>(item.id),
+                            item.checked ? std::uint32_t{SvMenuItem::Checked} : 0u);
     }
-    if (menu.isEmpty()) return;
-    if (QAction* chosen = menu.exec(QCursor::pos()))
-        m_equalizer->ChoosePreset(chosen->data().toInt());
+    if (tree.items.empty()) return;
+    veneer::CSCMenu menu(this);
+    menu.SetMenuTree(tree);
+    menu.ChangeToOwnerDraw();
+    const unsigned chosen = menu.TrackPopupMenu(QCursor::pos());
+    if (chosen) m_equalizer->ChoosePreset(static_cast<int>(chosen));
 }
 
 void CMainFrame::ReportDeviceError() {

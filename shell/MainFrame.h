@@ -97,6 +97,9 @@ public:
     void SetLanguageMenuSource(std::function<std::vector<std::pair<std::string, bool>>()> source) {
         m_languageMenu = std::move(source);
     }
+    std::vector<std::pair<std::string, bool>> LanguageMenuItems() const {
+        return m_languageMenu ? m_languageMenu() : std::vector<std::pair<std::string, bool>>{};
+    }
     // The skin and language pop-ups (commands 366 + index, 600 + index); the
     // context menu of the frame shows them until the frame menu does.
     QMenu* BuildSkinAndLanguageMenu(QWidget* parent);

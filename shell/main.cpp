@@ -1,14 +1,15 @@
 // sonvara: the music player and module host.
-#include "modules/ShellBridge.h"
+#include "shell/HostSubsystems.h"
 #include "shell/KelFrameApp.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    // The module host's hooks; the frame hands it its host. Menus, adverts
-    // and the tray keep the shell's defaults until they arrive.
-    modules::CModuleHostBridge later;
+    // The module host, menus, effect manager and tray; the frame hands
+    // itself and its host over. Adverts keep the shell's defaults until they
+    // arrive.
+    shell::CHostSubsystems later;
     shell::CKelFrameApp app(argc, argv, later);
     return app.Run();
 }

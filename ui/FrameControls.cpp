@@ -1,4 +1,5 @@
 #include "ui/FrameControls.h"
+#include "ui/ScrollStaticAutoTooltip.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -267,7 +268,7 @@ veneer::CSkinBase* CFrameControls::MakeControl(int kind, const SControlRow& row,
         control = new veneer::CSCStatic(frame);
         break;
     case kKindScrollText: {
-        auto* s = new veneer::CSCScrollStatic(frame);
+        auto* s = new CScrollStaticAutoTooltip(frame);
         m_site->OnScrollTextCreated(s);
         control = s;
         break;
