@@ -39,6 +39,7 @@ namespace shell {
 
 class CLaterSubsystems;
 class CFrameModuleSite;
+class CDeviceWatch;
 class CFrameEqualizerControls;
 
 // Frame command ids the frame acts on itself.
@@ -49,9 +50,13 @@ enum EFrameCommand : unsigned {
     ID_FRAME_ZOOM = 34080,     // maximise / restore
     ID_FRAME_CLOSE = 34090,
     ID_APP_EXIT = 57665,
+    ID_HELP_TOPICS = 57670, // the help, also on F1
     ID_LANGUAGE_FIRST = 600,
     ID_LANGUAGE_LAST = 630,
 };
+
+// Commands 0xF000 and up from menus and accelerators go to the module window.
+inline constexpr unsigned kSystemCommandFirst = 0xF000;
 
 // Frame timers.
 inline constexpr int kAdvertTimerMs = 15000; // timer 2
@@ -145,6 +150,8 @@ private:
     // The close sequence; false when a module vetoed it (nothing changed).
     bool CloseSequence();
     bool OnWindowMessage(sonvara::CWindowMessageEvent& message);
+    // The commands the frame handles before any module may see them.
+    bool OnFrameOwnCommand(unsigned id);
     void SavePlacementKeys();
     void MinimizeToTray();
     void ToggleMaximize();
@@ -179,6 +186,7 @@ private:
     std::unique_ptr<modules::CModuleHost> m_host;
     std::unique_ptr<CFrameEqualizerControls> m_equalizerControls;
     std::unique_ptr<CEqualizerController> m_equalizer;
+    CDeviceWatch* m_deviceWatch = nullptr; // owned by the frame (QObject child)
     std::string m_lastDeviceError;
     bool m_positionThumbReleased = false; // the last position notification
     int m_filterLevel = -1;
