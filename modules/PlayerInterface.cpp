@@ -227,8 +227,19 @@ void CPlayerInterface::OnBalanceSlider(int position) {
 }
 
 void CPlayerInterface::OnPositionTimer() {
-    std::lock_guard<std::mutex> guard(m_player.ControlLock());
-    m_host.Site().SetSliderPositions(EPlayerSlider::Position, static_cast<int>(m_position), true);
+    {
+        std::lock_guard<std::mutex> guard(m_player.ControlLock());
+        m_host.Site().SetSliderPositions(EPlayerSlider::Position, static_cast<int>(m_position),
+                                         true);
+    }
+    // A stream that ended by itself (or a device that failed) stopped the
+    // player on its own thread: the controls follow as after a user's Stop,
+    // Play shown again and the running-only controls disabled.
+    const std::uint32_t state = m_player.GetState();
+    if (state == CExtPlayer::kPlaying || state == CExtPlayer::kPaused) return;
+    m_host.Site().SetSliderPositions(EPlayerSlider::Position, 0, false);
+    m_host.Site().StopPositionTimer();
+    UpdateControlStates();
 }
 
 void CPlayerInterface::UpdateControlStates() {
