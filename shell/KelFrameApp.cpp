@@ -210,10 +210,10 @@ void CKelFrameApp::ReportFilesNotHandedOver(const std::string& module, int resul
                  (slash == std::string::npos ? file : file.substr(slash + 1)) + "\"";
         paths += (paths.empty() ? "\"" : ", \"") + file + "\"";
     }
-    const std::string why = result == MESSAGE_RECIPIER_NOT_FOUND
-                                ? "the module \"" + module + "\" is not installed"
-                                : "the module \"" + module + "\" did not take them";
-    if (m_frame) m_frame->SetStatusText(("Cannot open " + names + ": " + why + ".").c_str());
+    // Short enough for the status line of the smallest window.
+    const std::string why = result == MESSAGE_RECIPIER_NOT_FOUND ? "no module \"" + module + "\""
+                                                                 : "refused by \"" + module + "\"";
+    if (m_frame) m_frame->SetStatusText(("Not opened: " + names + " (" + why + ")").c_str());
     enLedgerline()->WriteLogMessage("MainFrame", "Files not handed to module %s (result %d): %s",
                                     module.c_str(), result, paths.c_str());
 }

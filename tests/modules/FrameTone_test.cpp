@@ -424,7 +424,7 @@ TEST_F(FrameWithTwoModules, TwoModulesAreSwitchedResizedAndClosedOnBothSkins) {
 TEST_F(FrameTone, FilesNoModuleTakesAreNamedInTheStatusLineAndTheLog) {
     shell::CMainFrame& frame = Start({"/music/a b.mp3", "/music/c.mp3"});
     EXPECT_EQ(frame.StatusText(),
-              "Cannot open \"a b.mp3\", \"c.mp3\": the module \"Sonvara Suite\" is not installed.");
+              "Not opened: \"a b.mp3\", \"c.mp3\" (no module \"Sonvara Suite\")");
     CloseAndExit();
     std::string log;
     ASSERT_TRUE(platform::ReadWholeFile(settingsDir + "sonvara-debug.log", log));
