@@ -73,9 +73,8 @@ bool CFrameModuleSite::DeleteParam(const char* owner, const char* key) {
 
 int CFrameModuleSite::ShowMessageBox(std::intptr_t a, std::intptr_t b, std::intptr_t c,
                                      std::intptr_t d, std::intptr_t e) {
-    // The interface's arguments are 32-bit words; the upper bits carry nothing.
-    const auto word = [](std::intptr_t v) { return static_cast<std::uint32_t>(v); };
-    return trestle::ShowMessageBox(word(a), word(b), word(c), word(d), word(e));
+    // Unchanged: text and caption may be the module's own strings.
+    return trestle::ShowMessageBox(a, b, c, d, e);
 }
 
 std::string CFrameModuleSite::CurrentSkinName() {

@@ -2,38 +2,11 @@
 
 #include "libs/prism/Prism.h"
 #include "shell/MainFrame.h"
+#include "shell/ProgramIcon.h"
 #include "shell/StringTable.h"
 #include "shell/WindowMessage.h"
 
-#include <QApplication>
-#include <QPainter>
-#include <QPixmap>
-
 namespace shell {
-
-namespace {
-
-// The program's icon: the splash's mark, drawn, so it is sharp at any size.
-QIcon ProgramIcon() {
-    QIcon icon = QApplication::windowIcon();
-    if (!icon.isNull()) return icon;
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(0x3e, 0xa6, 0xff));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(4, 4, 56, 56);
-    p.setPen(QPen(Qt::white, 5, Qt::SolidLine, Qt::RoundCap));
-    for (int i = 0; i < 5; ++i) {
-        const int h = (i % 2 == 0) ? 12 : 22;
-        const int x = 18 + 7 * i;
-        p.drawLine(x, 32 - h / 2, x, 32 + h / 2);
-    }
-    return QIcon(pixmap);
-}
-
-} // namespace
 
 CHostSubsystems::~CHostSubsystems() {
     SetFrame(nullptr);

@@ -69,6 +69,9 @@ private:
     void HandleRegistrationFlags();
     void AskDefaultPlayer();
     void HandOverFiles();
+    // Tells the user in the status line and the debug log that no module took
+    // the command line's files.
+    void ReportFilesNotHandedOver(const std::string& module, int result);
     void CloseSplash();
     std::string HostParam(const char* key, unsigned size) const;
 

@@ -17,9 +17,12 @@
 #include "modules/ModuleHost.h"
 #include "modules/ShellBridge.h"
 #include "platform/Paths.h"
+#include "shell/DeviceWatch.h"
+#include "shell/FrameEdges.h"
 #include "shell/FrameModuleSite.h"
 #include "shell/HostSubsystems.h"
 #include "shell/LaterSubsystems.h"
+#include "shell/ProgramIcon.h"
 #include "shell/StartingDlg.h"
 #include "shell/StringTable.h"
 #include "shell/WindowMessage.h"
@@ -76,6 +79,17 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
       m_exit([](int code) { std::exit(code); }) {
     setObjectName(QStringLiteral("MainFrame"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // Until a module is shown the title is the product's name alone.
+    setWindowTitle(QString::fromStdString(LoadString(IDS_PRODUCT_NAME)));
+    setWindowIcon(ProgramIcon());
+    // No system caption means no system edges either: the frame has its own.
+    new CFrameEdges(this);
+    m_deviceWatch = new CDeviceWatch(this, [this] {
+        // A module that plays or records may want to reopen its device.
+        if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
+            m_moduleSite->SendWindowMessage(active->Window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED,
+                                            0);
+    });
     // Panels and the module client area cover the frame; before the first
     // layout it shows the palette's window colour rather than garbage.
     setAutoFillBackground(true);
@@ -170,9 +184,8 @@ int CMainFrame::Create() {
     m_moduleClient = new CFrameClientArea(this);
     m_moduleClient->raise();
     m_moduleSite->SetClientArea(m_moduleClient);
-    // The frame's own accelerators are the skin's and the menus'; none are
-    // defined in the frame yet, so the active module's stand alone.
-    m_host->SetHostAccelerators({});
+    // The frame's own accelerators, behind the active module's.
+    m_host->SetHostAccelerators(SvAcceleratorList{{{"F1", ID_HELP_TOPICS}}});
 
     // 10. - 12.
     Splash(IDS_LOADING_EFFECTS);
@@ -231,6 +244,7 @@ int CMainFrame::Create() {
     m_advertTimer.start(kAdvertTimerMs);
     m_bannerTimer.start(kBannerTimerMs);
     m_later.ReloadAdvertLists();
+    m_deviceWatch->Start();
     return 0;
 }
 
@@ -354,9 +368,37 @@ bool CMainFrame::OnCommand(unsigned id) {
     // A skinned button's instance id stands for its row's command.
     id = static_cast<unsigned>(m_controls->MapCommand(static_cast<int>(id)));
 
-    // The active module sees every command before the frame does.
+    // The frame's own commands come before the active module's routing, so
+    // that no module can swallow close, zoom, the transport or the frame
+    // menu buttons.
+    if (OnFrameOwnCommand(id)) return true;
+
+    // Then the active module sees the command before the frame's handlers.
     if (m_host->RouteCommand(id)) return true;
 
+    switch (id) {
+    case ID_FRAME_COMMAND_NOTHING:
+        return true;
+    case ID_HELP_TOPICS:
+        m_host->Application().ShowHelp();
+        return true;
+    default:
+        break;
+    }
+    if (OnPlayerCommand(id)) return true;
+    if (id >= ID_LANGUAGE_FIRST && id <= ID_LANGUAGE_LAST) {
+        if (m_languageCommand) m_languageCommand(id);
+        return true;
+    }
+    if (m_skins->OnSkinCommand(static_cast<int>(id))) return true;
+    if (m_later.OnHostCommand(id)) return true;
+    // Menu and accelerator commands the host does not know belong to the
+    // active module ("Go to" items and module buttons activate one).
+    return m_later.RouteCommandToModule(id);
+}
+
+bool CMainFrame::OnFrameOwnCommand(unsigned id) {
+    modules::CModuleEntry* active = m_host->GetActiveModule();
     switch (id) {
     case ID_FRAME_MINIMIZE:
         MinimizeToTray();
@@ -371,7 +413,6 @@ bool CMainFrame::OnCommand(unsigned id) {
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         return true;
     case ID_FRAME_SWALLOWED:
-    case ID_FRAME_COMMAND_NOTHING:
         return true;
     case ui::kIdSurrShow:
         ShowSurroundDialog();
@@ -387,28 +428,29 @@ bool CMainFrame::OnCommand(unsigned id) {
         m_controls->OnPlayerShowPressed();
         RecalcLayout();
         return true;
+    case ui::kIdEquaTurn:
+    case ui::kIdEquaPreset:
+        return OnPlayerCommand(id);
     case ui::kIdPlayerRecord:
-        // Recording is the shown module's business: its window gets the
-        // command unchanged.
+        // Recording is the shown module's business: the recorder hands its
+        // window the command unchanged and updates the button.
         m_host->Micro().OnRecordCommand();
         return true;
     default:
         break;
     }
-    if (OnPlayerCommand(id)) return true;
+    if (id >= ui::kIdPlayerGotoPrev && id <= ui::kIdPlayerGotoNext) return OnPlayerCommand(id);
     if (id >= ui::kIdMenuFile && id <= ui::kIdMenuFile + 60) {
         m_later.OpenFrameMenu(id);
         return true;
     }
-    if (id >= ID_LANGUAGE_FIRST && id <= ID_LANGUAGE_LAST) {
-        if (m_languageCommand) m_languageCommand(id);
+    // System commands (all four top bits set) from menus and accelerators
+    // belong to the shown module's window.
+    if (id >= kSystemCommandFirst && id <= 0xFFFF && active && active->Window) {
+        m_moduleSite->SendWindowMessage(active->Window, WM_COMMAND, id, 0);
         return true;
     }
-    if (m_skins->OnSkinCommand(static_cast<int>(id))) return true;
-    if (m_later.OnHostCommand(id)) return true;
-    // Menu and accelerator commands the host does not know belong to the
-    // active module (its command routing, or its window for system ids).
-    return m_later.RouteCommandToModule(id);
+    return false;
 }
 
 bool CMainFrame::OnWindowMessage(CWindowMessageEvent& message) {
@@ -443,10 +485,14 @@ bool CMainFrame::event(QEvent* e) {
 void CMainFrame::RecalcLayout() {
     QRect rest = rect();
     if (m_panels.IsCreated()) rest = m_panels.Layout(rect());
-    if (m_moduleClient) {
-        m_moduleClient->setGeometry(rest);
-        m_moduleClient->update();
-    }
+    if (!m_moduleClient) return;
+    m_moduleClient->setGeometry(rest);
+    m_moduleClient->update();
+    // The shown module fills the client area, whatever changed its size
+    // (a resize, maximising, the player panel), without changing its z-order.
+    if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
+        if (active->Window->parentWidget() == m_moduleClient)
+            active->Window->setGeometry(m_moduleClient->rect());
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* e) {
@@ -667,10 +713,13 @@ void CMainFrame::NotifyActiveModuleSkin() {
 }
 
 void CMainFrame::ReshowActiveModule() {
-    // The rebuilt panels were laid over the client area: bring the module's
-    // window back on top, filling it.
-    if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
-        m_moduleSite->ShowModuleWindow(active->Window, true);
+    // The active module is activated again: it hears KelLoadSkin and
+    // KelChangeState(1), its window comes back on top of the rebuilt panels,
+    // and the frame menu and accelerators are made anew.
+    modules::CModuleEntry* active = m_host->GetActiveModule();
+    if (!active) return;
+    for (std::size_t i = 0; i < m_host->Count(); ++i)
+        if (&m_host->Entry(i) == active) m_host->ActivateModule(static_cast<int>(i));
 }
 
 // ---------------------------------------------------------------- site

@@ -41,6 +41,7 @@ namespace shell {
 
 class CLaterSubsystems;
 class CFrameModuleSite;
+class CDeviceWatch;
 class CFrameEqualizerControls;
 
 // Frame command ids the frame acts on itself.
@@ -52,9 +53,13 @@ enum EFrameCommand : unsigned {
     ID_FRAME_ZOOM = 34080,     // maximise / restore
     ID_FRAME_CLOSE = 34090,
     ID_APP_EXIT = 57665,
+    ID_HELP_TOPICS = 57670, // the help, also on F1
     ID_LANGUAGE_FIRST = 600,
     ID_LANGUAGE_LAST = 630,
 };
+
+// Commands 0xF000 and up from menus and accelerators go to the module window.
+inline constexpr unsigned kSystemCommandFirst = 0xF000;
 
 // Frame timers.
 inline constexpr int kAdvertTimerMs = 15000; // timer 2
@@ -157,6 +162,8 @@ private:
     // The close sequence; false when a module vetoed it (nothing changed).
     bool CloseSequence();
     bool OnWindowMessage(sonvara::CWindowMessageEvent& message);
+    // The commands the frame handles before any module may see them.
+    bool OnFrameOwnCommand(unsigned id);
     void SavePlacementKeys();
     void MinimizeToTray();
     void ToggleMaximize();
@@ -198,6 +205,7 @@ private:
     std::unique_ptr<CEqualizerController> m_equalizer;
     std::unique_ptr<CPlayerSurroundHost> m_surroundHost;
     std::unique_ptr<CSurroundSettings> m_surround;
+    CDeviceWatch* m_deviceWatch = nullptr; // owned by the frame (QObject child)
     std::string m_lastDeviceError;
     bool m_positionThumbReleased = false; // the last position notification
     int m_filterLevel = -1;

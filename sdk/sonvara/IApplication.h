@@ -28,8 +28,15 @@ public:
     virtual int RefreshModuleMenu(const char* moduleName) = 0;
     // The program directory, ending with '/'.
     virtual const char* GetAppPath() = 0;
-    // Passed unchanged to the host's message box (text, caption, flags, ...);
-    // returns the button pressed.
+    // Passed unchanged to the host's message box: a = the text, b = the
+    // caption (0: the product's name), c = the type (buttons and icon as
+    // Windows numbers them: 0 OK, 1 OK/Cancel, 3 Yes/No/Cancel, 4 Yes/No;
+    // 0x10 error, 0x20 question, 0x30 warning, 0x40 information), d and e
+    // reserved (0). Text and caption are each a pointer to the module's own
+    // NUL-terminated UTF-8 string, e.g. reinterpret_cast<std::intptr_t>("Hi"),
+    // or a value below 0x10000, which names one of the host's strings.
+    // Returns the button pressed (1 OK, 2 Cancel, 6 Yes, 7 No), 0 for an
+    // empty text.
     virtual int ShowMessage(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
                             std::intptr_t e) = 0;
     // Opens the help, Help/index.html of the program directory, in the

@@ -30,6 +30,7 @@ public:
     void ShowModuleWindow(QWidget* window, bool show) override;
     void DestroyModuleWindow(QWidget* window) override { destroyed.push_back(window); }
     void SetFrameTitle(const std::string& t) override { title = t; }
+    void SetModuleButtonChecked(QWidget* button, bool on) override { checked[button] = on; }
     void RebuildFrameMenu() override { calls.push_back("menu"); }
     void SetFrameAccelerators(const SvAcceleratorList& merged) override { accelerators = merged; }
     void RefreshControlStates() override { calls.push_back("controls"); }
@@ -58,6 +59,7 @@ public:
     std::vector<std::string> calls;
     std::vector<QWidget*> destroyed;
     std::map<QWidget*, bool> shown;
+    std::map<QWidget*, bool> checked; // module buttons: pressed or released
     std::string title;
     std::string status;
     std::string statusMessage;
