@@ -21,6 +21,9 @@ class CWindowMessageEvent;
 namespace modules {
 class CModuleHost;
 }
+namespace ui::adverts {
+class CAdverts;
+}
 #include <functional>
 #include <memory>
 #include <string>
@@ -112,6 +115,8 @@ public:
     CExtPlayerDX& Player() { return *m_player; }
     CEqualizerController& Equalizer() { return *m_equalizer; }
     QTimer& PositionTimer() { return m_positionTimer; }
+    // The advert lines and the banner (from creation step 11 on; null before).
+    ui::adverts::CAdverts* Adverts() { return m_adverts.get(); }
     // The frame menu again (the active module's menu changed).
     void RebuildFrameMenu();
     bool TrayAvailable() const { return m_trayAvailable; }
@@ -133,6 +138,8 @@ public:
     void RebuildModuleButtons(ui::CFrameControls& controls, const CXmlNode* modules) override;
     void NotifyActiveModuleSkin() override;
     void ReshowActiveModule() override;
+    void OnScrollTextCreated(veneer::CSCScrollStatic* text) override;
+    veneer::CSkinBase* CreateTvScreen(QWidget* parent) override;
 
 protected:
     bool event(QEvent* event) override;
@@ -179,6 +186,7 @@ private:
     std::unique_ptr<modules::CModuleHost> m_host;
     std::unique_ptr<CFrameEqualizerControls> m_equalizerControls;
     std::unique_ptr<CEqualizerController> m_equalizer;
+    std::unique_ptr<ui::adverts::CAdverts> m_adverts;
     std::string m_lastDeviceError;
     bool m_positionThumbReleased = false; // the last position notification
     int m_filterLevel = -1;
