@@ -21,7 +21,10 @@ EAttemptResult DownloadAdvertsOnce(const SDownloadJob& job, CCancelToken& cancel
     // A machine that dials on demand is never made to dial: without an
     // interface that is up, nothing is sent.
     const bool connected = job.connected ? job.connected() : IsConnected();
-    if (!connected) return EAttemptResult::Offline;
+    if (!connected) {
+        Warn("not connected, not fetching", job.url, "no network interface is up");
+        return EAttemptResult::Offline;
+    }
 
     SFetchOptions options;
     options.url = job.url;
