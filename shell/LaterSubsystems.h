@@ -71,7 +71,8 @@ public:
     // Player transport (33000 to 33030), equalizer buttons (14040, 14050).
     virtual bool HandlePlayerCommand(unsigned /*commandId*/) { return false; }
 
-    // --- adverts and banner ---
+    // --- adverts and banner (the frame's own ui::adverts::CAdverts does
+    // the work; these follow it, for subsystems that want to know) ---
     virtual void LoadAdverts() {}
     virtual void ReloadAdvertLists() {} // frame timer 2
     virtual void BannerStep() {}        // frame timer 3

@@ -26,6 +26,7 @@
 #include "shell/StartingDlg.h"
 #include "shell/StringTable.h"
 #include "shell/WindowMessage.h"
+#include "ui/adverts/Adverts.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -101,8 +102,14 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
 
     m_statusTimer.setSingleShot(true);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { m_status.OnMessageTimer(); });
-    connect(&m_advertTimer, &QTimer::timeout, this, [this] { m_later.ReloadAdvertLists(); });
-    connect(&m_bannerTimer, &QTimer::timeout, this, [this] { m_later.BannerStep(); });
+    connect(&m_advertTimer, &QTimer::timeout, this, [this] {
+        if (m_adverts) m_adverts->ReloadAdvertLists();
+        m_later.ReloadAdvertLists();
+    });
+    connect(&m_bannerTimer, &QTimer::timeout, this, [this] {
+        if (m_adverts) m_adverts->BannerStep();
+        m_later.BannerStep();
+    });
 
     // The player (its device is the configured one), the module host and
     // its site. The host exists before the start-up asks for the modules.
@@ -127,6 +134,8 @@ CMainFrame::~CMainFrame() {
     m_bannerTimer.stop();
     m_statusTimer.stop();
     m_positionTimer.stop();
+    // The advert downloader ends at once, even in a transfer.
+    m_adverts.reset();
     // Modules go while the controls and windows their release touches are
     // still there; the player stops last, once no module can reach it.
     if (auto* bridge = dynamic_cast<modules::CModuleHostBridge*>(&m_later))
@@ -191,6 +200,10 @@ int CMainFrame::Create() {
     Splash(IDS_LOADING_EFFECTS);
     m_later.BuildEffectMenus();
     Splash(IDS_LOADING_ADVERTS);
+    m_adverts = std::make_unique<ui::adverts::CAdverts>(
+        [this] { return m_controls->FindControls(ui::kIdAdvertString); },
+        ui::adverts::ReadAdvertSettings(m_settings.Path()));
+    m_adverts->LoadAdverts();
     m_later.LoadAdverts();
     Splash(IDS_LOADING_MODULES);
     if (!m_skins->FindSkins()) {
@@ -243,6 +256,7 @@ int CMainFrame::Create() {
     // 18. Frame timers; the advert lists are read once at once.
     m_advertTimer.start(kAdvertTimerMs);
     m_bannerTimer.start(kBannerTimerMs);
+    m_adverts->ReloadAdvertLists();
     m_later.ReloadAdvertLists();
     m_deviceWatch->Start();
     return 0;
@@ -720,6 +734,14 @@ void CMainFrame::ReshowActiveModule() {
     if (!active) return;
     for (std::size_t i = 0; i < m_host->Count(); ++i)
         if (&m_host->Entry(i) == active) m_host->ActivateModule(static_cast<int>(i));
+}
+
+void CMainFrame::OnScrollTextCreated(veneer::CSCScrollStatic* text) {
+    if (m_adverts) m_adverts->OnScrollTextCreated(text);
+}
+
+veneer::CSkinBase* CMainFrame::CreateTvScreen(QWidget* parent) {
+    return m_adverts ? m_adverts->CreateTvScreen(parent) : nullptr;
 }
 
 // ---------------------------------------------------------------- site

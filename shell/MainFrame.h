@@ -23,6 +23,9 @@ class CWindowMessageEvent;
 namespace modules {
 class CModuleHost;
 }
+namespace ui::adverts {
+class CAdverts;
+}
 #include <functional>
 #include <memory>
 #include <string>
@@ -127,6 +130,8 @@ public:
     CSurroundSettings& Surround() { return *m_surround; }
     CPlayerSurroundHost& SurroundHost() { return *m_surroundHost; }
     QTimer& PositionTimer() { return m_positionTimer; }
+    // The advert lines and the banner (from creation step 11 on; null before).
+    ui::adverts::CAdverts* Adverts() { return m_adverts.get(); }
     // The frame menu again (the active module's menu changed).
     void RebuildFrameMenu();
     bool TrayAvailable() const { return m_trayAvailable; }
@@ -150,6 +155,8 @@ public:
     void RebuildModuleButtons(ui::CFrameControls& controls, const CXmlNode* modules) override;
     void NotifyActiveModuleSkin() override;
     void ReshowActiveModule() override;
+    void OnScrollTextCreated(veneer::CSCScrollStatic* text) override;
+    veneer::CSkinBase* CreateTvScreen(QWidget* parent) override;
 
 protected:
     bool event(QEvent* event) override;
@@ -206,6 +213,7 @@ private:
     std::unique_ptr<CPlayerSurroundHost> m_surroundHost;
     std::unique_ptr<CSurroundSettings> m_surround;
     CDeviceWatch* m_deviceWatch = nullptr; // owned by the frame (QObject child)
+    std::unique_ptr<ui::adverts::CAdverts> m_adverts;
     std::string m_lastDeviceError;
     bool m_positionThumbReleased = false; // the last position notification
     int m_filterLevel = -1;
