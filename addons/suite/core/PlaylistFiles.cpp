@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QString>
@@ -45,9 +46,12 @@ std::string Resolve(QString location, const QString& baseDir, std::size_t& skipp
     if (colon > 1 && location.left(colon).contains(
                          QRegularExpression(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*$")))) {
         const QUrl url(location);
-        if (url.isLocalFile()) return QDir::cleanPath(url.toLocalFile()).toStdString();
-        ++skippedUrls;
-        return {};
+        if (!url.isLocalFile()) {
+            ++skippedUrls;
+            return {};
+        }
+        location = url.toLocalFile();
+        if (location.isEmpty()) return {};
     }
     if (!location.startsWith(QLatin1Char('/'))) {
         // Playlists written on Windows separate folders with backslashes.
@@ -277,8 +281,7 @@ bool ReadPlaylistFile(const std::string& file, PlaylistReadResult& result, std::
         return false;
     }
     const QByteArray bytes = in.readAll();
-    const std::size_t slash = file.find_last_of('/');
-    const std::string base = slash == std::string::npos ? "." : file.substr(0, slash);
+    const std::string base = QFileInfo(in).absolutePath().toStdString();
     result = ParsePlaylist(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), format, base);
     return true;

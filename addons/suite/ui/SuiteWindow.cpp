@@ -803,6 +803,12 @@ void SuiteWindow::ApplySkin() {
     setPalette(p);
     setAutoFillBackground(true);
     m_nowPlaying->setPalette(p);
+    // The skinned edit keeps its colours; the hint must still be readable.
+    QPalette edit = m_find->palette();
+    QColor hint = edit.color(QPalette::Text);
+    hint.setAlpha(140);
+    edit.setColor(QPalette::PlaceholderText, hint);
+    m_find->setPalette(edit);
     m_view->ApplySkin(m_skin);
     m_wave->ApplySkin(m_skin);
 }
