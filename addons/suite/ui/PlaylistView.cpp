@@ -1,6 +1,6 @@
 #include "ui/PlaylistView.h"
 
-#include "sonvara/ISkin.h"
+#include "ui/SkinColors.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -17,11 +17,6 @@ namespace {
 
 enum Column { kNumber, kTitle, kArtist, kAlbum, kTime, kColumns };
 constexpr int kIdRole = Qt::UserRole + 1;
-
-QColor FromColorRef(std::uint32_t c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
-}
 
 } // namespace
 
@@ -139,18 +134,18 @@ std::vector<std::size_t> PlaylistView::SelectedRows() const {
 void PlaylistView::ApplySkin(ISkin* skin) {
     if (!skin) return;
     QPalette p = palette();
-    const QColor base = FromColorRef(skin->GetColor(6));
-    const QColor text = FromColorRef(skin->GetColor(7));
+    const QColor base = SkinColor(skin, kSkinList);
+    const QColor text = SkinColor(skin, kSkinListText);
     p.setColor(QPalette::Base, base);
     p.setColor(QPalette::AlternateBase,
                base.lightness() > 128 ? base.darker(106) : base.lighter(118));
     p.setColor(QPalette::Text, text);
     p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Window, FromColorRef(skin->GetColor(0)));
-    p.setColor(QPalette::Button, FromColorRef(skin->GetColor(2)));
-    p.setColor(QPalette::ButtonText, FromColorRef(skin->GetColor(3)));
-    p.setColor(QPalette::Highlight, FromColorRef(skin->GetColor(4)));
-    p.setColor(QPalette::HighlightedText, FromColorRef(skin->GetColor(5)));
+    p.setColor(QPalette::Window, SkinColor(skin, kSkinWindow));
+    p.setColor(QPalette::Button, SkinColor(skin, kSkinFace));
+    p.setColor(QPalette::ButtonText, SkinColor(skin, kSkinFaceText));
+    p.setColor(QPalette::Highlight, SkinColor(skin, kSkinHighlight));
+    p.setColor(QPalette::HighlightedText, SkinColor(skin, kSkinHighlightText));
     setPalette(p);
     header()->setPalette(p);
 }

@@ -8,6 +8,7 @@
 #include "core/Waveform.h"
 #include "ui/MprisService.h"
 #include "ui/PlaylistView.h"
+#include "ui/SkinColors.h"
 #include "ui/WaveformBar.h"
 
 #include "sonvara/IApplication.h"
@@ -793,13 +794,8 @@ void SuiteWindow::ApplySkin() {
     if (!m_skin) return;
     m_skin->SkinWindow(this, true);
     QPalette p = palette();
-    const auto color = [this](int i) {
-        const std::uint32_t c = m_skin->GetColor(i);
-        return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                      static_cast<int>((c >> 16) & 0xFF));
-    };
-    p.setColor(QPalette::Window, color(0));
-    p.setColor(QPalette::WindowText, color(1));
+    p.setColor(QPalette::Window, SkinColor(m_skin, kSkinWindow));
+    p.setColor(QPalette::WindowText, SkinColor(m_skin, kSkinWindowText));
     setPalette(p);
     setAutoFillBackground(true);
     m_nowPlaying->setPalette(p);

@@ -1,19 +1,12 @@
 #include "ui/WaveformBar.h"
 
-#include "sonvara/ISkin.h"
+#include "ui/SkinColors.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 
 namespace suite {
-
-namespace {
-QColor FromColorRef(std::uint32_t c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
-}
-} // namespace
 
 WaveformBar::WaveformBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("SuiteWaveform"));
@@ -35,9 +28,9 @@ void WaveformBar::SetProgress(double fraction) {
 
 void WaveformBar::ApplySkin(ISkin* skin) {
     if (!skin) return;
-    m_played = FromColorRef(skin->GetColor(4));
-    m_rest = FromColorRef(skin->GetColor(8));
-    m_back = FromColorRef(skin->GetColor(6));
+    m_played = SkinColor(skin, kSkinHighlight);
+    m_rest = SkinColor(skin, kSkinBorder);
+    m_back = SkinColor(skin, kSkinList);
     update();
 }
 
