@@ -136,9 +136,13 @@ void PlaybackEngine::Decode(std::size_t index, std::uint64_t startFrame) {
 
 std::uint32_t PlaybackEngine::Pull(void* user, StreamBuffer* block, std::uint32_t) {
     auto* self = static_cast<PlaybackEngine*>(user);
-    // End of stream or detached: nothing to fill.
-    if (!self || block->channels.empty() || !self->m_active.load(std::memory_order_acquire))
+    if (!self) return 0;
+    if (block->channels.empty()) {
+        // frames 0: another callback replaced this one; 1: end of stream.
+        if (block->frames == 0) self->m_attached.store(false);
         return 0;
+    }
+    if (!self->m_active.load(std::memory_order_acquire)) return 0;
     if (block->channels.size() != self->m_channels) return 0;
     // Read the flag before the ring: the decoder sets it after its last write.
     const bool decoded = self->m_decoded.load(std::memory_order_acquire);

@@ -68,6 +68,11 @@ public:
     // The player's stream callback; user is the engine.
     static std::uint32_t Pull(void* user, StreamBuffer* block, std::uint32_t reserved);
 
+    // Whether the player still holds Pull with this engine: set when the
+    // owner registers it, cleared by the player's detach call.
+    void MarkAttached() { m_attached.store(true); }
+    bool Attached() const { return m_attached.load(); }
+
     // Frames the player has taken so far in this run.
     std::uint64_t Consumed() const { return m_consumed.load(std::memory_order_relaxed); }
     // Decoding is over and the player has taken everything.
@@ -92,6 +97,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_repeat{false};
     std::atomic<bool> m_active{false};
+    std::atomic<bool> m_attached{false};
     std::atomic<bool> m_decoded{false};
     std::atomic<bool> m_exhausted{false};
     std::atomic<std::uint64_t> m_consumed{0};

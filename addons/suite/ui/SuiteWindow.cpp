@@ -119,11 +119,11 @@ SuiteWindow::~SuiteWindow() {
     if (m_saveSoon.isActive()) SavePlaylistNow();
     SavePosition();
     // The player must not call into the engine once it is gone.
-    if (m_runActive || m_engine.Running()) {
-        if (m_owner) m_player->Stop();
-        m_engine.Stop();
+    if (m_engine.Attached()) {
+        if (m_player->GetState() <= 1) m_player->Stop();
+        m_player->SetStreamCallback(nullptr, nullptr);
     }
-    if (m_owner) m_player->SetStreamCallback(nullptr, nullptr);
+    m_engine.Stop();
     m_tagStop = true;
     if (m_tagThread.joinable()) m_tagThread.join();
     m_waveStop = true;
@@ -386,7 +386,14 @@ void SuiteWindow::PlayRow(std::size_t row, double seconds) {
 
 void SuiteWindow::StartRun(std::vector<QueuedTrack> queue, std::size_t at, double seconds) {
     if (queue.empty() || at >= queue.size()) return;
-    if (!m_owner) m_player->AcquirePlayer(kModuleName); // answered by WM_PLAYER_ACQUIRED
+    // The host forgets the owner when its Stop button is pressed; without
+    // owning the player again its transport buttons would not reach us.
+    const char* owner = m_player->GetPlayerOwner();
+    if (!owner || QString::fromUtf8(owner).compare(QLatin1String(kModuleName),
+                                                   Qt::CaseInsensitive) != 0) {
+        m_owner = false;
+        m_player->AcquirePlayer(kModuleName); // answered by WM_PLAYER_ACQUIRED
+    }
     if (!m_owner) return;
     const std::uint32_t state = m_player->GetState();
     if (state == 0 || state == 1) m_player->Stop();
@@ -422,6 +429,7 @@ void SuiteWindow::StartRun(std::vector<QueuedTrack> queue, std::size_t at, doubl
         }
     }
     m_player->SetStreamCallback(&PlaybackEngine::Pull, &m_engine);
+    m_engine.MarkAttached();
     const auto startFrame = static_cast<std::uint64_t>(std::max(0.0, seconds) * format.rate);
     m_engine.Start(std::move(queue), at, startFrame, format.rate, channels,
                    m_player->GetRepeat() != 0);
