@@ -1,9 +1,11 @@
 #include "core/PlaybackEngine.h"
 
 #include "core/SampleRing.h"
+#include "core/TagReader.h"
 #include "core/TrackDecoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace suite {
@@ -92,7 +94,13 @@ void PlaybackEngine::Decode(std::size_t index, std::uint64_t startFrame) {
         const QueuedTrack& track = m_queue[index];
         TrackDecoder decoder;
         std::string error;
-        if (!decoder.Open(track.path, m_rate, m_channels, track.gain, error)) {
+        float gain = track.gain;
+        if (std::isnan(gain)) {
+            TrackInfo info;
+            ReadTags(track.path, info);
+            gain = ReplayGainFactor(info, track.gainMode);
+        }
+        if (!decoder.Open(track.path, m_rate, m_channels, gain, error)) {
             AddEvent({EngineEvent::Skipped, index, error});
             ++failuresInRow;
             ++index;

@@ -9,6 +9,7 @@
 // locks or does I/O); the decoding thread is the engine's own.
 #pragma once
 
+#include "core/Playlist.h"
 #include "sonvara/StreamBuffer.h"
 
 #include <atomic>
@@ -30,6 +31,9 @@ struct QueuedTrack {
     std::uint64_t id = 0; // the playlist entry's id
     std::string path;
     float gain = 1.0f; // linear, applied before the host's volume
+    // With a NaN gain the decoding thread reads the file's ReplayGain tags
+    // in this mode itself (the window thread had no tags for it yet).
+    ReplayGainMode gainMode = ReplayGainMode::Off;
 };
 
 // Where a track begins on the run's timeline (frames handed to the ring).

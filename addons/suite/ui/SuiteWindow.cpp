@@ -327,9 +327,10 @@ void SuiteWindow::TagsArrived(std::uint64_t id, TrackInfo info) {
 
 QueuedTrack SuiteWindow::Queued(std::size_t row) const {
     const PlaylistEntry& e = m_playlist.At(row);
-    TrackInfo info = e.info;
-    if (m_replayGain != ReplayGainMode::Off && !info.tagsRead) ReadTags(e.path, info);
-    return {e.id, e.path, ReplayGainFactor(info, m_replayGain)};
+    // Tags not read yet: the decoding thread reads them when it gets there.
+    if (m_replayGain != ReplayGainMode::Off && !e.info.tagsRead)
+        return {e.id, e.path, NAN, m_replayGain};
+    return {e.id, e.path, ReplayGainFactor(e.info, m_replayGain), m_replayGain};
 }
 
 // ---- playback ----
@@ -389,8 +390,8 @@ void SuiteWindow::StartRun(std::vector<QueuedTrack> queue, std::size_t at, doubl
     // The host forgets the owner when its Stop button is pressed; without
     // owning the player again its transport buttons would not reach us.
     const char* owner = m_player->GetPlayerOwner();
-    if (!owner || QString::fromUtf8(owner).compare(QLatin1String(kModuleName),
-                                                   Qt::CaseInsensitive) != 0) {
+    if (!owner ||
+        QString::fromUtf8(owner).compare(QLatin1String(kModuleName), Qt::CaseInsensitive) != 0) {
         m_owner = false;
         m_player->AcquirePlayer(kModuleName); // answered by WM_PLAYER_ACQUIRED
     }

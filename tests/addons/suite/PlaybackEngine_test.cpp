@@ -6,8 +6,11 @@
 #include "support/CountingAllocator.h"
 #include "support/TempDir.h"
 
+#include <cmath>
+#include <fileref.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <tpropertymap.h>
 
 namespace {
 
@@ -93,6 +96,38 @@ TEST(SuitePlaybackEngine, AnotherRateAndChannelCountIsConvertedToTheRunsFormat) 
     for (float x : out[0])
         peak = std::max(peak, std::abs(x));
     EXPECT_NEAR(peak, 0.2f, 0.01f);
+}
+
+// ReplayGain is off unless chosen; when chosen, a track whose tags the
+// window had not read yet still gets its gain (read on the decoding thread),
+// and album mode falls back to the track's gain where there is no album's.
+TEST(SuitePlaybackEngine, ReplayGainTagsSetTheLevelOnlyWhenChosen) {
+    testsupport::TempDir dir;
+    const std::string a = dir.file("rg.flac");
+    ASSERT_TRUE(suitetest::WriteTone(a, 44100, 2, 0.5, 440));
+    {
+        TagLib::FileRef file(a.c_str());
+        ASSERT_FALSE(file.isNull());
+        TagLib::PropertyMap map = file.file()->properties();
+        map.replace("REPLAYGAIN_TRACK_GAIN", TagLib::StringList("-6.0206 dB"));
+        file.file()->setProperties(map);
+        ASSERT_TRUE(file.save());
+    }
+    auto peak = [&](float gain, ReplayGainMode mode) {
+        PlaybackEngine engine;
+        engine.Start({{1, a, gain, mode}}, 0, 0, 44100, 2, false);
+        engine.WaitForBuffered(1 << 20, std::chrono::milliseconds(10000));
+        const auto out = PullAll(engine, 2, 1024);
+        float p = 0;
+        for (float x : out[0])
+            p = std::max(p, std::abs(x));
+        return p;
+    };
+    const float plain = peak(1.0f, ReplayGainMode::Off);
+    EXPECT_NEAR(plain, 0.4f, 0.02f);
+    EXPECT_NEAR(peak(NAN, ReplayGainMode::Track), plain / 2, 0.005f);
+    EXPECT_NEAR(peak(NAN, ReplayGainMode::Album), plain / 2, 0.005f);
+    EXPECT_NEAR(peak(NAN, ReplayGainMode::Off), plain, 0.005f);
 }
 
 // A queue of nothing but broken files, even with repeat on, must end the

@@ -210,6 +210,26 @@ TEST_F(SuiteFrame, ThePositionSliderSeeksToTheMiddle) {
     EXPECT_LT(at, 44100);
 }
 
+// The host forgets the player's owner when its Stop button is pressed. A
+// file opened afterwards must take the player back, or the frame's Pause
+// and Stop would reach no one while the music plays on.
+TEST_F(SuiteFrame, AFileOpenedAfterTheStopButtonStillAnswersTheTransportButtons) {
+    const std::string a = dir.file("a.flac");
+    ASSERT_TRUE(WriteTone(a, 44100, 2, 3.0, 300));
+    shell::CMainFrame& frame = Start({a});
+    Command(sonvara::ID_PLAYER_STOP);
+    EXPECT_EQ(frame.Player().GetState(), CExtPlayer::kStopped);
+    const std::string open = "open \"" + a + "\"";
+    EXPECT_EQ(frame.Host().SendModuleMessage("Sonvara Suite", "Main frame", open.c_str()), 0);
+    EXPECT_EQ(frame.Player().GetState(), CExtPlayer::kPlaying);
+    EXPECT_STREQ(frame.Host().Player().GetPlayerOwner(), "Sonvara Suite");
+    Command(sonvara::ID_PLAYER_PAUSE);
+    EXPECT_EQ(frame.Player().GetState(), CExtPlayer::kPaused);
+    ASSERT_NE(PlaylistView(), nullptr);
+    EXPECT_EQ(PlaylistView()->topLevelItemCount(), 2);
+    CloseAndExit();
+}
+
 // Closing the program keeps the playlist and where the user paused; the
 // next start shows the list and Play goes on from that place.
 TEST_F(SuiteFrame, PlaylistAndPositionSurviveARestart) {
