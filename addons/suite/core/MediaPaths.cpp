@@ -53,7 +53,7 @@ const std::vector<std::string>& SupportedExtensions() {
             out.emplace_back(info.extension);
         }
         // Containers libsndfile reads under other names than its major list.
-        for (const char* extra : {"aif", "oga", "opus", "mp3", "mp2", "wave"})
+        for (const char* extra : {"aif", "aifc", "ogg", "oga", "opus", "mp3", "mp2", "wave", "snd"})
             out.emplace_back(extra);
         for (std::string& e : out)
             std::transform(e.begin(), e.end(), e.begin(),

@@ -31,8 +31,12 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 #include <QTreeWidget>
+#include <QUrl>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -228,6 +232,52 @@ TEST_F(SuiteFrame, AFileOpenedAfterTheStopButtonStillAnswersTheTransportButtons)
     ASSERT_NE(PlaylistView(), nullptr);
     EXPECT_EQ(PlaylistView()->topLevelItemCount(), 2);
     CloseAndExit();
+}
+
+// A folder dropped on the window becomes playlist rows (its audio files,
+// sorted, other files left out); typing in the find line hides the rest;
+// Delete removes the selected rows, and what is left is what is kept.
+TEST_F(SuiteFrame, AFolderDroppedOnTheWindowBecomesRowsToFindAndRemove) {
+    fs::create_directories(dir.file("music/disc 2"));
+    ASSERT_TRUE(WriteTone(dir.file("music/b.flac"), 8000, 1, 0.2, 300, "Blue Hour"));
+    // No tags: shown by its file name.
+    ASSERT_TRUE(WriteTone(dir.file("music/a.wav"), 8000, 1, 0.2, 300));
+    ASSERT_TRUE(WriteTone(dir.file("music/disc 2/c.ogg"), 8000, 1, 0.2, 300, "Blue Moon"));
+    ASSERT_TRUE(platform::WriteFileAtomically(dir.file("music/cover.jpg"), "not audio"));
+    shell::CMainFrame& frame = Start();
+    QWidget* window = frame.findChild<QWidget*>(QStringLiteral("SonvaraSuite"));
+    ASSERT_NE(window, nullptr);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("music")))});
+    // As a drag does it: the enter makes the window the drop's target.
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    QTreeWidget* view = PlaylistView();
+    ASSERT_EQ(view->topLevelItemCount(), 3);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return view->topLevelItem(2)->text(1) == QStringLiteral("Blue Moon"); }, 10000));
+    EXPECT_EQ(view->topLevelItem(0)->text(1), QStringLiteral("a"));
+
+    auto* find = frame.findChild<QLineEdit*>(QStringLiteral("SuiteFind"));
+    ASSERT_NE(find, nullptr);
+    QTest::keyClicks(find, QStringLiteral("blue"));
+    EXPECT_TRUE(view->topLevelItem(0)->isHidden());
+    EXPECT_FALSE(view->topLevelItem(1)->isHidden());
+    find->clear();
+    EXPECT_FALSE(view->topLevelItem(0)->isHidden());
+
+    view->topLevelItem(1)->setSelected(true);
+    QTest::keyClick(view, Qt::Key_Delete);
+    ASSERT_EQ(view->topLevelItemCount(), 2);
+    EXPECT_EQ(view->topLevelItem(1)->text(1), QStringLiteral("Blue Moon"));
+    CloseAndExit();
+    std::string kept;
+    ASSERT_TRUE(platform::ReadWholeFile(program + "SonvaraSuite.m3u8", kept));
+    EXPECT_EQ(kept.find("b.flac"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("disc 2/c.ogg"), std::string::npos) << kept;
 }
 
 // Closing the program keeps the playlist and where the user paused; the
