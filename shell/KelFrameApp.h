@@ -43,6 +43,11 @@ public:
     // work is wanted until the next one.
     bool OnIdle(int count);
 
+    // Files handed over later, by a second start of the program (see
+    // SingleInstance.h): they go to a module as the command line's do, and
+    // the frame comes to the front.
+    void OpenFiles(const std::vector<std::string>& files);
+
     // Language commands (600 to 630) and their check marks.
     void OnLanguageCommand(unsigned id);
     bool IsLanguageChecked(unsigned id) const;
@@ -68,7 +73,7 @@ private:
     void LoadTranslations();
     void HandleRegistrationFlags();
     void AskDefaultPlayer();
-    void HandOverFiles();
+    void HandOverFiles(const std::vector<std::string>& files);
     void CloseSplash();
     std::string HostParam(const char* key, unsigned size) const;
 

@@ -1,14 +1,27 @@
 // sonvara: the music player and module host.
-#include "modules/ShellBridge.h"
+#include "platform/Paths.h"
+#include "shell/DesktopHooks.h"
 #include "shell/KelFrameApp.h"
+#include "shell/SingleInstance.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    // The module host's hooks; the frame hands it its host. Menus, adverts
-    // and the tray keep the shell's defaults until they arrive.
-    modules::CModuleHostBridge later;
+    // The subsystems' hooks; the frame hands the module host to them.
+    shell::CDesktopHooks later(QCoreApplication::applicationFilePath().toStdString(), {});
     shell::CKelFrameApp app(argc, argv, later);
+
+    // A start that only opens files while the program runs hands them over
+    // and ends; registration flags always run here.
+    const auto& commandLine = app.CommandLine();
+    const bool registration = commandLine.HasFlag("reg") || commandLine.HasFlag("unreg") ||
+                              commandLine.HasFlag("nostart");
+    shell::CSingleInstance instance(
+        shell::CSingleInstance::NameForSettings(platform::SettingsDirectory()));
+    if (!registration && !commandLine.Parameters().empty() &&
+        instance.SendToRunning(commandLine.Parameters()))
+        return 0;
+    if (!registration) instance.Listen([&app](const auto& files) { app.OpenFiles(files); });
     return app.Run();
 }
