@@ -64,15 +64,14 @@ bool CSingleInstance::Listen(FilesHandler handler) {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     const QString path = QString::fromStdString(m_path);
-    if (!m_server->listen(path)) {
-        // Someone answers: another program runs, and this one stays alone.
-        QLocalSocket probe;
-        probe.connectToServer(path);
-        if (probe.waitForConnected(500)) return false;
-        // Nobody does: a crashed run left its socket behind.
-        QLocalServer::removeServer(path);
-        if (!m_server->listen(path)) return false;
-    }
+    // Ask before listening: with access options set, Qt moves its new socket
+    // over the path and would take the place of a program that runs.
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    if (probe.waitForConnected(500)) return false;
+    // Nobody answers: whatever is there was left by a crashed run.
+    QLocalServer::removeServer(path);
+    if (!m_server->listen(path)) return false;
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
