@@ -1,13 +1,13 @@
-// The program's later subsystems: the module host (CModuleHostBridge), and
-// on top of it the frame menus and host menu commands, the effect manager
-// and the tray icon. The frame hands itself over (SetFrame) when it is
+// The program's later subsystems: the module host (CModuleHostBridge), the
+// desktop's default-player hooks (CDesktopHooks), and on top of them the
+// frame menus and host menu commands, the effect manager and the tray icon. The frame hands itself over (SetFrame) when it is
 // constructed and takes itself back when it goes; until then every hook
 // keeps its default.
 //
 // Window thread only.
 #pragma once
 
-#include "modules/ShellBridge.h"
+#include "shell/DesktopHooks.h"
 #include "shell/FrameMenus.h"
 #include "ui/TrayIcon.h"
 
@@ -22,9 +22,12 @@ class CMainFrame;
 inline constexpr unsigned kTrayIconId = 201;
 inline constexpr unsigned kTrayCallbackMessage = 0x8D28;
 
-class CHostSubsystems : public modules::CModuleHostBridge, public QObject {
+class CHostSubsystems : public CDesktopHooks, public QObject {
 public:
-    CHostSubsystems() = default;
+    // programPath and extensions: what default-player registration names.
+    explicit CHostSubsystems(std::string programPath = {},
+                             ui::CDefaultPlayer::ExtensionSource extensions = {})
+        : CDesktopHooks(std::move(programPath), std::move(extensions)) {}
     ~CHostSubsystems() override;
 
     void SetFrame(CMainFrame* frame);

@@ -119,7 +119,7 @@ bool CKelFrameApp::InitInstance() {
 
     // 11. - 12.
     AskDefaultPlayer();
-    HandOverFiles();
+    HandOverFiles(m_commandLine.Parameters());
 
     InstallTerminationHandler();
 
@@ -185,8 +185,16 @@ void CKelFrameApp::AskDefaultPlayer() {
     if (m_later.AskDefaultPlayer() == trestle::IDYES) m_later.RegisterDefaultPlayer();
 }
 
-void CKelFrameApp::HandOverFiles() {
-    const auto& files = m_commandLine.Parameters();
+void CKelFrameApp::OpenFiles(const std::vector<std::string>& files) {
+    if (!m_frame) return;
+    if (m_frame->isMinimized()) m_frame->showNormal();
+    m_frame->show();
+    m_frame->raise();
+    m_frame->activateWindow();
+    HandOverFiles(files);
+}
+
+void CKelFrameApp::HandOverFiles(const std::vector<std::string>& files) {
     if (files.empty()) return;
     const std::string message = BuildOpenMessage(files);
     const std::string askMe = HostParam("AutoOpen_AskMe", 10);
