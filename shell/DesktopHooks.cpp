@@ -28,6 +28,10 @@ bool CDesktopHooks::UnregisterDefaultPlayer() {
     return m_registers && m_player.UnregisterDefaultPlayer();
 }
 
+QWidget* CDesktopHooks::DialogParent() const {
+    return QApplication::activeWindow();
+}
+
 int CDesktopHooks::Run(QDialog& dialog) {
     if (m_driver) QTimer::singleShot(0, &dialog, [this, &dialog] { m_driver(&dialog); });
     return dialog.exec();
@@ -36,14 +40,14 @@ int CDesktopHooks::Run(QDialog& dialog) {
 int CDesktopHooks::AskDefaultPlayer() {
     IApplication* application = Host() ? &Host()->Application() : nullptr;
     ::ISkin* skin = Host() ? Host()->Site().Skin() : nullptr;
-    ui::CDefaultPlayerDlg dialog(application, skin, QApplication::activeWindow());
+    ui::CDefaultPlayerDlg dialog(application, skin, DialogParent());
     return Run(dialog);
 }
 
 int CDesktopHooks::ChooseModuleForFiles() {
     IApplication* application = Host() ? &Host()->Application() : nullptr;
     ::ISkin* skin = Host() ? Host()->Site().Skin() : nullptr;
-    ui::CChooseModuleMusicDlg dialog(application, skin, QApplication::activeWindow());
+    ui::CChooseModuleMusicDlg dialog(application, skin, DialogParent());
     return Run(dialog);
 }
 

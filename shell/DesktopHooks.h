@@ -32,6 +32,10 @@ public:
     using DialogDriver = std::function<void(QWidget*)>;
     void SetDialogDriver(DialogDriver driver) { m_driver = std::move(driver); }
 
+protected:
+    // The window the two questions are centred over.
+    virtual QWidget* DialogParent() const;
+
 private:
     int Run(QDialog& dialog);
 

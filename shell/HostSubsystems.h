@@ -43,6 +43,9 @@ public:
     void RemoveTrayIcon() override;
 
 protected:
+    // The questions at start-up stand over the main frame, which is not yet
+    // the active window when they come.
+    QWidget* DialogParent() const override;
     // The tray's callback message reaches the frame; the tray takes it.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
