@@ -14,10 +14,10 @@
 
 using testsupport::TempDir;
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
-#include <functional>
 #include <vector>
 
 // Every line the probe modules recorded since the last Clear.
