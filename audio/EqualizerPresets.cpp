@@ -1,5 +1,6 @@
 #include "audio/EqualizerPresets.h"
 
+#include "audio/PresetSections.h"
 #include "platform/Profile.h"
 
 #include <algorithm>
@@ -7,9 +8,7 @@
 
 namespace {
 
-// Buffer sizes of the file format: a short probe decides where the list
-// ends, the name itself may be longer.
-constexpr platform::DWORD kProbeSize = 260;
+// The name may be longer than the probe that decides where the list ends.
 constexpr platform::DWORD kNameSize = 1024;
 
 } // namespace
@@ -51,13 +50,7 @@ void CEqualizerPreset::Set(const std::string& newName, const std::int32_t* posit
 
 EqualizerPresetList LoadEqualizerPresets(const std::string& file) {
     EqualizerPresetList presets;
-    for (unsigned n = 1;; ++n) {
-        const std::string section = std::to_string(n);
-        char probe[kProbeSize];
-        platform::GetPrivateProfileString(section.c_str(), "Name", "", probe, kProbeSize,
-                                          file.c_str());
-        if (probe[0] == '\0') break;
-
+    for (const std::string& section : PresetSections(file)) {
         auto preset = std::make_unique<CEqualizerPreset>();
         preset->Load(file, section);
         presets.push_back(std::move(preset));

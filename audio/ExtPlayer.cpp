@@ -71,7 +71,11 @@ void CExtPlayer::AllocateBlock() {
     std::lock_guard<std::mutex> lock(processingLock);
     blockFrames = segmentBytes / format.Format.nBlockAlign;
     channelStore.assign(format.Format.nChannels, std::vector<float>(blockFrames, 0.0f));
+    // The surround processor leaves up to eight channels in the block: room
+    // for their pointers now, so the output thread never grows the vector.
     block.channels.clear();
+    block.channels.reserve(kMaxChannels);
+    surround.SetMaxBlockFrames(blockFrames);
     for (auto& c : channelStore)
         block.channels.push_back(c.data());
     block.frames = blockFrames;

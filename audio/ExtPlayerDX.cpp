@@ -80,6 +80,9 @@ std::uint32_t CExtPlayerDX::OpenDevice() {
         std::lock_guard<std::mutex> processing(processingLock);
         runSurround = surroundOn;
         if (runSurround) {
+            // Takes the speaker layout chosen since the last format change,
+            // and starts the run with empty delay lines.
+            surround.SetFormat(&format);
             const auto c = static_cast<std::uint16_t>(surround.OutputChannels());
             out.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
             out.Format.nChannels = c;

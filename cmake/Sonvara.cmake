@@ -8,6 +8,11 @@ if(SONVARA_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(SONVARA_SANITIZE_THREAD)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()
+
 # sonvara_warnings(target): warnings on for our own code only.
 function(sonvara_warnings target)
     target_compile_options(${target} PRIVATE ${SONVARA_WARNINGS})

@@ -7,8 +7,10 @@
 // Every kernel checks its arguments first; on the first violation it reports
 // status -5 (NSP_StsBadArg) through nspError and returns without touching its
 // output. The library state (last status, error mode, handler, FFT table
-// caches) is process-wide and unsynchronised: use the kernels from one thread
-// at a time, or make the first call of each FFT order before concurrent use.
+// caches) is process-wide. The kernels may run on several threads at once:
+// the table caches are shared safely, and a thread may free an order
+// (NSP_Free) while others transform with it; the free then waits until
+// those transforms are done, and a later transform builds the tables again.
 //
 // Real-time use: once the tables of an order exist (first call, or a call
 // with NSP_Init), an FFT call allocates nothing and takes no lock.

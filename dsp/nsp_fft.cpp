@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <thread>
 
 namespace sonvara::dsp {
 namespace {
@@ -174,12 +175,53 @@ template <typename T> FftTables<T>* BuildTables(int order) {
     return t;
 }
 
-// The per-order caches. Publishing with a compare-exchange makes concurrent
-// first calls of one order safe; releasing tables in use is not.
+// The per-order caches. Tables are built once, published with a
+// compare-exchange (concurrent first calls of an order keep one set) and
+// never change afterwards. A transform registers itself as a reader of its
+// order for as long as it uses the tables; dropping an order (NSP_Free, or
+// the flush after a failed allocation) unpublishes the tables at once but
+// frees them only after the readers of that order are gone. So a stream on
+// one thread may free or flush while streams on other threads transform:
+// the transform path takes no lock and never waits, only the freeing call
+// does, for the few microseconds a transform lasts.
 template <typename T> std::atomic<FftTables<T>*> g_cache[kMaxOrder + 1];
+template <typename T> std::atomic<int> g_readers[kMaxOrder + 1];
+
+// The tables of one order, held for one transform.
+template <typename T> class TableUse {
+public:
+    TableUse() = default;
+    TableUse(const TableUse&) = delete;
+    TableUse& operator=(const TableUse&) = delete;
+    ~TableUse() { Leave(); }
+
+    // Registers as a reader first, then reads the slot: a release that
+    // unpublished the tables after this read sees the registration and waits.
+    const FftTables<T>* Enter(int order) {
+        Leave();
+        m_order = order;
+        g_readers<T>[order].fetch_add(1, std::memory_order_seq_cst);
+        m_tables = g_cache<T>[order].load(std::memory_order_seq_cst);
+        return m_tables;
+    }
+    void Leave() {
+        if (m_order < 0) return;
+        g_readers<T>[m_order].fetch_sub(1, std::memory_order_seq_cst);
+        m_order = -1;
+        m_tables = nullptr;
+    }
+    const FftTables<T>* Tables() const { return m_tables; }
+
+private:
+    int m_order = -1;
+    const FftTables<T>* m_tables = nullptr;
+};
 
 template <typename T> void ReleaseOrder(int order) {
-    FftTables<T>* t = g_cache<T>[order].exchange(nullptr, std::memory_order_acq_rel);
+    FftTables<T>* t = g_cache<T>[order].exchange(nullptr, std::memory_order_seq_cst);
+    if (!t) return;
+    while (g_readers<T>[order].load(std::memory_order_seq_cst) != 0)
+        std::this_thread::yield();
     FreeAligned(t);
 }
 
@@ -190,10 +232,12 @@ void FlushAllTables() {
     }
 }
 
-template <typename T>
-const FftTables<T>* AcquireTables(int order, const char* func, const char* source) {
+// Makes sure the order has tables (building and publishing them when it has
+// none); false, with the error reported, when memory is short. The caller
+// holds no reader registration here, so the flush cannot wait for itself.
+template <typename T> bool BuildOrder(int order, const char* func, const char* source) {
     std::atomic<FftTables<T>*>& slot = g_cache<T>[order];
-    if (FftTables<T>* ready = slot.load(std::memory_order_acquire)) return ready;
+    if (slot.load(std::memory_order_acquire)) return true;
     FftTables<T>* built = BuildTables<T>(order);
     if (!built) {
         // Cached tables of other orders may be what stands in the way.
@@ -202,40 +246,43 @@ const FftTables<T>* AcquireTables(int order, const char* func, const char* sourc
     }
     if (!built) {
         nspError(NSP_StsNoMem, func, "No working Twd memory", source, __LINE__);
-        return nullptr;
+        return false;
     }
     FftTables<T>* expected = nullptr;
-    if (!slot.compare_exchange_strong(expected, built, std::memory_order_acq_rel)) {
+    if (!slot.compare_exchange_strong(expected, built, std::memory_order_acq_rel))
         FreeAligned(built);
-        return expected;
-    }
-    return built;
+    return true;
 }
 
 // The argument checks shared by the three transforms, in their fixed order.
-// Returns the tables when the transform itself is to run.
+// True when the transform itself is to run, with the tables held in `use`.
 template <typename T>
-const FftTables<T>* Prepare(const void* src, const void* dst, int order, int flags,
-                            const char* func, const char* source) {
+bool Prepare(const void* src, const void* dst, int order, int flags, const char* func,
+             const char* source, TableUse<T>& use) {
     // An order out of range has no tables to free; it falls through to the
     // order checks below and is reported rather than indexing the cache.
     if ((flags & NSP_Free) && order >= 0 && order <= kMaxOrder) {
         ReleaseOrder<T>(order);
-        return nullptr;
+        return false;
     }
-    if (order < 0) return ReportBadArg(func, "order<0", source, __LINE__), nullptr;
-    if (order > kMaxOrder) return ReportBadArg(func, "order>31", source, __LINE__), nullptr;
-    const FftTables<T>* t = AcquireTables<T>(order, func, source);
-    if (!t || (flags & NSP_Init)) return nullptr;
-    if (!src) return ReportBadArg(func, "inSamps==0", source, __LINE__), nullptr;
-    if (!dst) return ReportBadArg(func, "outSamps==0", source, __LINE__), nullptr;
+    if (order < 0) return ReportBadArg(func, "order<0", source, __LINE__), false;
+    if (order > kMaxOrder) return ReportBadArg(func, "order>31", source, __LINE__), false;
+    // Another thread may drop the tables between the build and the use:
+    // then they are built again.
+    while (!use.Enter(order)) {
+        use.Leave();
+        if (!BuildOrder<T>(order, func, source)) return false;
+    }
+    if (flags & NSP_Init) return false;
+    if (!src) return ReportBadArg(func, "inSamps==0", source, __LINE__), false;
+    if (!dst) return ReportBadArg(func, "outSamps==0", source, __LINE__), false;
     if ((flags & NSP_Forw) && (flags & NSP_Inv)) {
-        return ReportBadArg(func, "(flags & 1) && (flags & 2)", source, __LINE__), nullptr;
+        return ReportBadArg(func, "(flags & 1) && (flags & 2)", source, __LINE__), false;
     }
     if (!(flags & NSP_Forw) && !(flags & NSP_Inv)) {
-        return ReportBadArg(func, "(flags & 1)==0 && (flags & 2)==0", source, __LINE__), nullptr;
+        return ReportBadArg(func, "(flags & 1)==0 && (flags & 2)==0", source, __LINE__), false;
     }
-    return t;
+    return true;
 }
 
 // ---- Direct transforms (N <= 16), accumulated in double ----
@@ -333,22 +380,25 @@ int CachedTableCount() noexcept {
 using namespace sonvara::dsp;
 
 void nspsRealFftNip(const float* src, SCplx* dst, int order, int flags) {
-    if (const auto* t = Prepare<float>(src, dst, order, flags, "nspsRealFftNip", kSrcFftFloat)) {
-        RealForward(*t, src, reinterpret_cast<float*>(dst), (flags & NSP_Inv) != 0,
+    TableUse<float> use;
+    if (Prepare<float>(src, dst, order, flags, "nspsRealFftNip", kSrcFftFloat, use)) {
+        RealForward(*use.Tables(), src, reinterpret_cast<float*>(dst), (flags & NSP_Inv) != 0,
                     (flags & NSP_NoScale) != 0);
     }
 }
 
 void nspdRealFftNip(const double* src, DCplx* dst, int order, int flags) {
-    if (const auto* t = Prepare<double>(src, dst, order, flags, "nspdRealFftNip", kSrcFftDouble)) {
-        RealForward(*t, src, reinterpret_cast<double*>(dst), (flags & NSP_Inv) != 0,
+    TableUse<double> use;
+    if (Prepare<double>(src, dst, order, flags, "nspdRealFftNip", kSrcFftDouble, use)) {
+        RealForward(*use.Tables(), src, reinterpret_cast<double*>(dst), (flags & NSP_Inv) != 0,
                     (flags & NSP_NoScale) != 0);
     }
 }
 
 void nspsCcsFftNip(const SCplx* src, float* dst, int order, int flags) {
-    if (const auto* t = Prepare<float>(src, dst, order, flags, "nspsCcsFftNip", kSrcFftFloat)) {
-        CcsToReal(*t, reinterpret_cast<const float*>(src), dst, (flags & NSP_Inv) != 0,
+    TableUse<float> use;
+    if (Prepare<float>(src, dst, order, flags, "nspsCcsFftNip", kSrcFftFloat, use)) {
+        CcsToReal(*use.Tables(), reinterpret_cast<const float*>(src), dst, (flags & NSP_Inv) != 0,
                   (flags & NSP_NoScale) != 0);
     }
 }

@@ -106,6 +106,10 @@ wchar_t* XQueryInterface::GetCurrentSkinName() {
     return NewWideString(m_host.Site().CurrentSkinName());
 }
 
+IEffectManager* XQueryInterface::GetEffectManager() {
+    return m_host.Site().EffectManager();
+}
+
 wchar_t* NewWideString(const std::string& utf8) {
     std::u32string code;
     for (std::size_t i = 0; i < utf8.size();) {

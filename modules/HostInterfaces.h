@@ -1,11 +1,10 @@
 // The host's implementations of the interfaces a module gets: the query
-// interface, the application, module messaging and (until the recorder
-// exists) a microphone that refuses everything. They are members of
-// CModuleHost and live exactly as long as it.
+// interface, the application and module messaging (the player's and the
+// microphone's are in PlayerInterface.h and MicroInterface.h). They are
+// members of CModuleHost and live exactly as long as it.
 #pragma once
 
 #include "sonvara/IApplication.h"
-#include "sonvara/IMicro.h"
 #include "sonvara/IModuleCom.h"
 #include "sonvara/IQueryInterface.h"
 
@@ -56,27 +55,6 @@ private:
     CModuleHost& m_host;
 };
 
-// The recorder comes later: every operation fails, so a module sees "no
-// microphone" rather than a silent success.
-class XMicro final : public IMicro {
-public:
-    int Play() override { return 0; }
-    int Stop() override { return 0; }
-    int Pause() override { return 0; }
-    const WAVEFORMATEX* GetFormat() override { return nullptr; }
-    int SetFormat(const WAVEFORMATEX*) override { return 0; }
-    std::uint32_t GetBufferCount() override { return 0; }
-    int SetBufferCount(std::uint32_t) override { return 0; }
-    std::uint32_t GetBufferSize() override { return 0; }
-    int SetBufferSize(std::uint32_t) override { return 0; }
-    int SetCaptureCallback(CaptureCallback, void*) override { return 0; }
-    const char* GetMicroOwner() override { return nullptr; }
-    int AcquireMicro(const char*) override { return 0; }
-    int ReleaseMicro(const char*) override { return 0; }
-    int EnableRecordControl(const char*, int) override { return 0; }
-    std::uint32_t GetState() override { return 3; } // failed: there is no recorder
-};
-
 class XQueryInterface final : public IQueryInterface {
 public:
     explicit XQueryInterface(CModuleHost& host) : m_host(host) {}
@@ -87,6 +65,7 @@ public:
     IModuleCom* GetModuleCom() override;
     ISkin* GetSkin() override;
     wchar_t* GetCurrentSkinName() override;
+    IEffectManager* GetEffectManager() override;
 
 private:
     CModuleHost& m_host;

@@ -1,5 +1,6 @@
 #include "modules/ModuleHost.h"
 
+#include "audio/ExtMicro.h"
 #include "audio/ExtPlayer.h"
 #include "libs/ledgerline/Ledgerline.h"
 #include "platform/AsciiCase.h"
@@ -25,9 +26,10 @@ bool SameName(const std::string& a, const char* b) {
 
 } // namespace
 
-CModuleHost::CModuleHost(IModuleHostSite& site, CExtPlayer& player)
-    : m_site(site), m_player(*this, player), m_application(*this), m_moduleCom(*this),
-      m_query(*this) {
+CModuleHost::CModuleHost(IModuleHostSite& site, CExtPlayer& player, CExtMicro* micro)
+    : m_site(site), m_ownMicro(micro ? nullptr : std::make_unique<CExtMicro>()),
+      m_player(*this, player), m_application(*this), m_moduleCom(*this),
+      m_micro(*this, micro ? *micro : *m_ownMicro), m_query(*this) {
     // The debug manager exists before the first line is written.
     enLedgerline();
 }
@@ -129,7 +131,9 @@ void CModuleHost::LoadOne(const std::string& path) {
         // initialising; nothing plays yet at start-up, so detaching the
         // source costs nothing and keeps the player off unloaded code.
         if (raw->playerOwner) m_player.ReleasePlayer(name.c_str());
+        if (raw->microOwner) m_micro.ReleaseMicro(name.c_str());
         DetachPlayerSource();
+        m_micro.DetachSource();
         auto it = std::find_if(m_table.begin(), m_table.end(),
                                [raw](const auto& e) { return e.get() == raw; });
         std::unique_ptr<CModuleEntry> failed = std::move(*it);
@@ -202,6 +206,7 @@ void CModuleHost::AfterActivationChange() {
     m_site.RecalcLayout();
     m_site.RedrawMenuBar();
     m_player.UpdateControlStates();
+    m_micro.UpdateRecordControl();
     m_site.RefreshControlStates();
 }
 
@@ -300,7 +305,10 @@ bool CModuleHost::AllowClose() {
 void CModuleHost::ReleaseModules() {
     // The player may still hold a module's stream callback: stop it and let
     // the callback hear of its detachment while its code is still loaded.
-    if (!m_table.empty()) DetachPlayerSource();
+    if (!m_table.empty()) {
+        DetachPlayerSource();
+        m_micro.DetachSource();
+    }
     while (!m_table.empty()) {
         std::unique_ptr<CModuleEntry> e = std::move(m_table.front());
         m_table.erase(m_table.begin());

@@ -12,6 +12,7 @@
 
 #include "modules/HostInterfaces.h"
 #include "modules/MessageHistory.h"
+#include "modules/MicroInterface.h"
 #include "modules/ModuleEntry.h"
 #include "modules/ModuleHostSite.h"
 #include "modules/PlayerInterface.h"
@@ -22,6 +23,7 @@
 #include <string>
 #include <vector>
 
+class CExtMicro;
 class CExtPlayer;
 
 namespace modules {
@@ -32,8 +34,10 @@ public:
     // "MainFrame".
     using LogSink = std::function<void(const std::string& line)>;
 
-    // player: the host's one player; it must outlive the host.
-    CModuleHost(IModuleHostSite& site, CExtPlayer& player);
+    // player: the host's one player; micro: its one recorder. Both must
+    // outlive the host; without a recorder the host makes its own, on the
+    // configured input device.
+    CModuleHost(IModuleHostSite& site, CExtPlayer& player, CExtMicro* micro = nullptr);
     // Releases what is still loaded. The frame should have called
     // ReleaseModules in its close sequence already: release calls back into
     // the site, which must still be whole then.
@@ -129,6 +133,7 @@ private:
     void DetachPlayerSource();
 
     IModuleHostSite& m_site;
+    std::unique_ptr<CExtMicro> m_ownMicro;
     std::vector<std::unique_ptr<CModuleEntry>> m_table;
     CMessageHistory m_history;
     SvAcceleratorList m_hostAccelerators;

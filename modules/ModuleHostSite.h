@@ -16,6 +16,7 @@
 
 class QWidget;
 class ISkin;
+class IEffectManager;
 
 namespace modules {
 
@@ -67,6 +68,8 @@ public:
     virtual bool OpenUrl(const std::string& /*url*/) { return false; }
     virtual std::string CurrentSkinName() { return {}; }
     virtual ISkin* Skin() { return nullptr; }
+    // The effect manager modules create effects with; null when none.
+    virtual IEffectManager* EffectManager() { return nullptr; }
     virtual void SetStatusText(const char* /*text*/) {}
     virtual void ShowStatusMessage(const char* /*text*/, unsigned /*milliseconds*/) {}
     // The music library dialog; the chosen paths, empty when cancelled or

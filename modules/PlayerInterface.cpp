@@ -51,6 +51,7 @@ int CPlayerInterface::Play() {
         result = m_player.Play();
     }
     if (result != CExtPlayer::kDone) return 0;
+    m_started = true;
     m_host.Site().StartPositionTimer();
     UpdateControlStates();
     return 1;
@@ -58,6 +59,7 @@ int CPlayerInterface::Play() {
 
 int CPlayerInterface::Stop() {
     const std::uint32_t result = m_player.Stop(CExtPlayer::kStopRequested);
+    m_started = false;
     m_host.Site().SetStatusText("");
     m_host.Site().SetSliderPositions(EPlayerSlider::Position, 0, false);
     m_host.Site().StopPositionTimer();
@@ -227,8 +229,20 @@ void CPlayerInterface::OnBalanceSlider(int position) {
 }
 
 void CPlayerInterface::OnPositionTimer() {
-    std::lock_guard<std::mutex> guard(m_player.ControlLock());
-    m_host.Site().SetSliderPositions(EPlayerSlider::Position, static_cast<int>(m_position), true);
+    {
+        std::lock_guard<std::mutex> guard(m_player.ControlLock());
+        m_host.Site().SetSliderPositions(EPlayerSlider::Position, static_cast<int>(m_position),
+                                         true);
+    }
+    // A stream that ended by itself (or a device that failed) stopped the
+    // player on its own thread: the controls follow as after a user's Stop,
+    // Play shown again and the running-only controls disabled.
+    const std::uint32_t state = m_player.GetState();
+    if (!m_started || state == CExtPlayer::kPlaying || state == CExtPlayer::kPaused) return;
+    m_started = false;
+    m_host.Site().SetSliderPositions(EPlayerSlider::Position, 0, false);
+    m_host.Site().StopPositionTimer();
+    UpdateControlStates();
 }
 
 void CPlayerInterface::UpdateControlStates() {

@@ -91,6 +91,9 @@ private:
     std::uint32_t m_position = 0;
     bool m_shuffle = false;
     bool m_repeat = false;
+    // Play started the player and no Stop came since: the position timer
+    // watches for the player stopping by itself.
+    bool m_started = false;
 };
 
 } // namespace modules

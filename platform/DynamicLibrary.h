@@ -24,6 +24,11 @@ public:
     template <typename Fn> Fn Function(const char* name) {
         return reinterpret_cast<Fn>(Symbol(name));
     }
+    // fn = the export's address; true when the library has it.
+    template <typename Fn> bool Resolve(const char* name, Fn& fn) {
+        fn = Function<Fn>(name);
+        return fn != nullptr;
+    }
     void Unload();
 
     bool IsLoaded() const { return m_handle != nullptr; }

@@ -4,6 +4,7 @@
 #include "platform/TextEncoding.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace platform::profile {
 
@@ -170,6 +171,21 @@ std::vector<std::pair<std::string, std::string>> Document::Entries(std::string_v
         if (m_lines[i].kind == Line::Kind::Entry)
             entries.emplace_back(m_lines[i].name, m_lines[i].value);
     return entries;
+}
+
+std::vector<Document::Section> Document::ReadableSections() const {
+    std::vector<Section> sections;
+    std::unordered_set<std::string> seen; // folded names
+    bool reading = false;                 // inside the first section of its name
+    for (const Line& line : m_lines) {
+        if (line.kind == Line::Kind::Section) {
+            reading = !line.name.empty() && seen.insert(LowerAscii(line.name)).second;
+            if (reading) sections.push_back({line.name, {}});
+        } else if (line.kind == Line::Kind::Entry && reading) {
+            sections.back().entries.emplace_back(line.name, line.value);
+        }
+    }
+    return sections;
 }
 
 std::vector<std::string> Document::KeyNames(std::string_view section) const {

@@ -54,6 +54,17 @@ public:
     // (key, value) of every readable entry of the first section named section.
     std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
 
+    // Every section the reading rules see, in file order: the first section
+    // of each name with its readable entries (empty names left out), as
+    // SectionNames and Entries would give them, in one pass over the lines.
+    // For readers of whole files, where a Find per key would cost a pass per
+    // section.
+    struct Section {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> entries;
+    };
+    std::vector<Section> ReadableSections() const;
+
     // Replaces the first entry of key in the first such section, or adds the
     // entry after the section's last entry, or adds the section at the end.
     // Names and value must have passed the Check functions above.

@@ -4,15 +4,17 @@
 #include "plugin/PitchTracker.h"
 #include "plugin/ToneShifter.h"
 
+#include <algorithm>
+
 namespace stavo {
 
 double UpdateSwitchingLaw(EffectInstance& instance, bool voiced, bool beat) {
     // The settings panel may write these at any time: read each once.
-    const std::int32_t law = instance.law;
-    const std::int32_t first = instance.FirstTone;
-    const std::int32_t second = instance.SecondTone;
+    const std::int32_t law = LoadSetting(instance.law);
+    const std::int32_t first = LoadSetting(instance.FirstTone);
+    const std::int32_t second = LoadSetting(instance.SecondTone);
     // A Rate below 1 (only from a hand-edited preset) would divide by zero.
-    const std::int32_t rate = instance.Rate < 1 ? 1 : instance.Rate;
+    const std::int32_t rate = std::max(LoadSetting(instance.Rate), std::int32_t{1});
 
     std::int32_t& s = instance.segmentCounter;
     if (!voiced)
@@ -52,7 +54,7 @@ void ProcessBlock(EffectInstance& instance, float* const* channels, std::uint32_
     const double previousRatio = instance.ratio;
 
     bool beat = false;
-    if (instance.law == LawDrums && instance.drums)
+    if (LoadSetting(instance.law) == LawDrums && instance.drums)
         beat = instance.drums->ProcessChannels(channels, count, kBlockFrames);
 
     // The analysis block: channel 0, or the mean of the first two channels.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -78,25 +79,69 @@ void Stabilise(double* b, double* a) {
 
 } // namespace
 
-double CDrumDetector::Filter::Run(double in) {
-    for (int i = 6; i > 0; --i) {
-        x[i] = x[i - 1];
-        y[i] = y[i - 1];
+namespace {
+
+// One filter's state in registers: x1 and y1 the latest input and output.
+struct FilterState {
+    double x1, x2, x3, x4, x5, x6;
+    double y1, y2, y3, y4, y5, y6;
+
+    // One step of the direct form, the sums in its order.
+    double Step(const double* b, const double* a, double x0) {
+        double v = 0.0;
+        v += b[0] * x0;
+        v += b[1] * x1;
+        v += b[2] * x2;
+        v += b[3] * x3;
+        v += b[4] * x4;
+        v += b[5] * x5;
+        v += b[6] * x6;
+        v -= a[1] * y1;
+        v -= a[2] * y2;
+        v -= a[3] * y3;
+        v -= a[4] * y4;
+        v -= a[5] * y5;
+        v -= a[6] * y6;
+        x6 = x5, x5 = x4, x4 = x3, x3 = x2, x2 = x1, x1 = x0;
+        y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = v;
+        return v;
     }
-    x[0] = in;
-    double out = 0.0;
-    for (int i = 0; i < 7; ++i)
-        out += b[i] * x[i];
-    for (int i = 1; i < 7; ++i)
-        out -= a[i] * y[i];
-    y[0] = out;
-    return out;
+};
+
+} // namespace
+
+void CDrumDetector::Filter::RunPair(Filter& f, Filter& g, const double* in, double* outF,
+                                    double* outG, std::uint32_t n) {
+    // x[0] and y[0] hold the latest input and output, x[5] and y[5] the
+    // sixth latest. Each output waits for the one before it; running the
+    // two bands in one loop lets their waits overlap.
+    FilterState sf{f.x[0], f.x[1], f.x[2], f.x[3], f.x[4], f.x[5],
+                   f.y[0], f.y[1], f.y[2], f.y[3], f.y[4], f.y[5]};
+    FilterState sg{g.x[0], g.x[1], g.x[2], g.x[3], g.x[4], g.x[5],
+                   g.y[0], g.y[1], g.y[2], g.y[3], g.y[4], g.y[5]};
+    for (std::uint32_t i = 0; i < n; ++i) {
+        outF[i] = sf.Step(f.b, f.a, in[i]);
+        outG[i] = sg.Step(g.b, g.a, in[i]);
+    }
+    const FilterState* states[2] = {&sf, &sg};
+    Filter* filters[2] = {&f, &g};
+    for (int k = 0; k < 2; ++k) {
+        const FilterState& s = *states[k];
+        Filter& t = *filters[k];
+        t.x[0] = s.x1, t.x[1] = s.x2, t.x[2] = s.x3, t.x[3] = s.x4, t.x[4] = s.x5, t.x[5] = s.x6;
+        t.y[0] = s.y1, t.y[1] = s.y2, t.y[2] = s.y3, t.y[3] = s.y4, t.y[4] = s.y5, t.y[5] = s.y6;
+    }
 }
 
 void CDrumDetector::Resonator::Run(double x) {
     const double y = input * x + gain * line[position];
     line[position] = y;
-    if (++position == line.size()) position = 0;
+    // Each output's y^4 is what the tempo analyses add up, many times over:
+    // it is worked out once, when the output is made.
+    const double q = y * y * y * y;
+    quartic[position] = q;
+    quartic[position + delay] = q;
+    if (++position == delay) position = 0;
 }
 
 CDrumDetector::CDrumDetector() {
@@ -115,6 +160,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         ++E;
     m_envelopeRate = std::min(E, R);
     m_decimation = R / m_envelopeRate;
+    m_framePeriod = 1.0 / R;
     m_envelopeCount = 0;
     m_clock = 0.0;
     m_lastAnalysis = 0.0;
@@ -123,6 +169,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
     m_lastBeat = 0.0;
     m_beat = false;
     m_predictions.clear();
+    m_nextReport = std::numeric_limits<double>::infinity();
     // Streams opened alike run alike: the run-time library's random sequence
     // starts from the same seed at every open.
     std::srand(100);
@@ -138,6 +185,8 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         const auto window = static_cast<std::size_t>(std::floor(R * 0.3 / (k + 1)));
         band.squares.assign(std::max<std::size_t>(window, 1), 0.0);
         band.squarePosition = 0;
+        band.squareSum = 0.0;
+        band.zeroRun = band.squares.size();
         band.level = band.previousLevel = 0.0;
         band.normaliser = 1.0;
         for (int j = 0; j < kResonators; ++j) {
@@ -151,7 +200,9 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
                 static_cast<std::uint32_t>(std::floor(m_envelopeRate * r.period + 0.001)) + 1;
             r.span =
                 std::min(static_cast<std::uint32_t>(std::floor(m_envelopeRate * r.period)), delay);
+            r.delay = delay;
             r.line.assign(delay, 0.0);
+            r.quartic.assign(2 * std::size_t{delay}, 0.0);
             r.position = 0;
             longestSpan = std::max(longestSpan, r.span);
             band.scores[j] = 0.0;
@@ -164,8 +215,10 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
 void CDrumDetector::Release() {
     for (Band& band : m_bands) {
         band.squares = {};
-        for (Resonator& r : band.resonators)
+        for (Resonator& r : band.resonators) {
             r.line = {};
+            r.quartic = {};
+        }
     }
     m_phase = {};
     m_sampleRate = 0;
@@ -185,29 +238,55 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
     if (m_sampleRate == 0 || buffer.channels.empty()) return;
     const float* left = buffer.channels[0];
     const float* right = buffer.channels.size() >= 2 ? buffer.channels[1] : nullptr;
-    for (std::uint32_t i = 0; i < buffer.frames; ++i) {
-        const double m = right ? (static_cast<double>(left[i]) + right[i]) / 2 : left[i];
-        Frame(m);
+    // The band filters depend on nothing but the input: each runs over a
+    // chunk at a time with its state in registers, then the frames of the
+    // chunk go through the rest in order.
+    for (std::uint32_t start = 0; start < buffer.frames; start += kChunk) {
+        const std::uint32_t n = std::min(kChunk, buffer.frames - start);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::uint32_t at = start + i;
+            m_mono[i] = right ? (static_cast<double>(left[at]) + right[at]) / 2 : left[at];
+        }
+        Filter::RunPair(m_bands[0].filter, m_bands[1].filter, m_mono, m_filtered[0], m_filtered[1],
+                        n);
+        for (std::uint32_t i = 0; i < n; ++i)
+            Frame(m_filtered[0][i], m_filtered[1][i]);
     }
 }
 
-void CDrumDetector::Frame(double m) {
-    for (Band& band : m_bands) {
-        const double y = band.filter.Run(m);
-        band.squares[band.squarePosition] = y * y;
-        if (++band.squarePosition == band.squares.size()) band.squarePosition = 0;
+void CDrumDetector::Frame(double y0, double y1) {
+    for (int k = 0; k < kBands; ++k) {
+        Band& band = m_bands[k];
+        const double y = k == 0 ? y0 : y1;
+        // The window's sum is kept up to date as squares come and go, and
+        // summed afresh once per turn of the window so that rounding cannot
+        // build up; a window of silence (only zero squares) sums to exactly 0.
+        double& slot = band.squares[band.squarePosition];
+        const double square = y * y;
+        band.zeroRun = square != 0.0 ? 0 : band.zeroRun + 1;
+        band.squareSum += square - slot;
+        slot = square;
+        if (++band.squarePosition == band.squares.size()) {
+            band.squarePosition = 0;
+            double sum = 0.0;
+            for (double s : band.squares)
+                sum += s;
+            band.squareSum = sum;
+        }
     }
     if (++m_envelopeCount >= m_decimation) {
         m_envelopeCount = 0;
         Envelope();
     }
-    m_clock += 1.0 / m_sampleRate;
+    m_clock += m_framePeriod;
     if (m_clock - m_lastAnalysis > kAnalysisInterval) {
         Analyse();
         m_lastAnalysis = m_clock;
     }
-    if (m_predictions.empty()) return;
-    const double frameEnd = m_clock + 1.0 / m_sampleRate;
+    const double frameEnd = m_clock + m_framePeriod;
+    // Only a prediction that can be reported is worth the scan below: none
+    // before the earliest one heavy enough and far enough from the last beat.
+    if (!(m_nextReport < frameEnd)) return;
     for (std::size_t i = 0; i < m_predictions.size(); ++i) {
         const Prediction& p = m_predictions[i];
         if (p.time > m_clock && p.time < frameEnd && p.weight > kReportWeight &&
@@ -218,14 +297,20 @@ void CDrumDetector::Frame(double m) {
             break;
         }
     }
+    UpdateNextReport();
+}
+
+void CDrumDetector::UpdateNextReport() {
+    m_nextReport = std::numeric_limits<double>::infinity();
+    for (const Prediction& p : m_predictions)
+        if (p.weight > kReportWeight && p.time > m_lastBeat + kMinBeatSpacing)
+            m_nextReport = std::min(m_nextReport, p.time);
 }
 
 void CDrumDetector::Envelope() {
     m_levelSum = 0.0;
     for (Band& band : m_bands) {
-        double sum = 0.0;
-        for (double s : band.squares)
-            sum += s;
+        const double sum = band.zeroRun < band.squares.size() ? std::max(band.squareSum, 0.0) : 0.0;
         const double level = std::sqrt(sum / static_cast<double>(band.squares.size()));
         double onset = 0.0;
         if (level != 0.0) onset = (level - band.previousLevel) / band.normaliser;
@@ -258,21 +343,54 @@ void CDrumDetector::Normalise(double* v, int n) const {
     }
 }
 
+// The sum of y^4 over the first `span` values of each resonator's line, in
+// line order. Eight resonators go side by side, each with its own running
+// sum in its own order, so that the eight chains of additions overlap
+// instead of waiting for one another; every sum is the one a resonator at
+// a time would give.
+void CDrumDetector::Scores(const Band& band, double* raw) {
+    constexpr int kSide = 8;
+    int j = 0;
+    for (; j + kSide <= kResonators; j += kSide) {
+        const Resonator* r = band.resonators + j;
+        const double* p[kSide];
+        std::uint32_t common = r[0].span;
+        for (int k = 0; k < kSide; ++k) {
+            p[k] = r[k].quartic.data() + r[k].position;
+            common = std::min(common, r[k].span);
+        }
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0, s5 = 0.0, s6 = 0.0, s7 = 0.0;
+        for (std::uint32_t i = 0; i < common; ++i) {
+            s0 += p[0][i];
+            s1 += p[1][i];
+            s2 += p[2][i];
+            s3 += p[3][i];
+            s4 += p[4][i];
+            s5 += p[5][i];
+            s6 += p[6][i];
+            s7 += p[7][i];
+        }
+        double sum[kSide] = {s0, s1, s2, s3, s4, s5, s6, s7};
+        for (int k = 0; k < kSide; ++k) {
+            for (std::uint32_t i = common; i < r[k].span; ++i)
+                sum[k] += p[k][i];
+            raw[j + k] = sum[k];
+        }
+    }
+    for (; j < kResonators; ++j) {
+        const Resonator& r = band.resonators[j];
+        const double* p = r.quartic.data() + r.position;
+        double score = 0.0;
+        for (std::uint32_t i = 0; i < r.span; ++i)
+            score += p[i];
+        raw[j] = score;
+    }
+}
+
 void CDrumDetector::Analyse() {
     for (Band& band : m_bands) {
         double raw[kResonators];
-        for (int j = 0; j < kResonators; ++j) {
-            const Resonator& r = band.resonators[j];
-            const std::size_t size = r.line.size();
-            std::size_t at = r.position;
-            double score = 0.0;
-            for (std::uint32_t i = 0; i < r.span; ++i) {
-                const double y = r.line[at];
-                score += y * y * y * y;
-                if (++at == size) at = 0;
-            }
-            raw[j] = score;
-        }
+        Scores(band, raw);
         band.scores[0] = raw[0];
         band.scores[kResonators - 1] = raw[kResonators - 1];
         for (int j = 1; j < kResonators - 1; ++j)
@@ -300,11 +418,13 @@ void CDrumDetector::Analyse() {
         if (!(band.scores[chosen] > 0.8 && mean < 0.5)) continue;
         any = true;
         const Resonator& r = band.resonators[chosen];
-        std::size_t at = r.position;
-        for (std::uint32_t i = 0; i < span; ++i) {
-            m_phase[i] += r.line[at];
-            if (++at == r.line.size()) at = 0;
-        }
+        // The line from its oldest value on: to its end, then from its start.
+        const std::uint32_t first = std::min(span, r.delay - r.position);
+        const double* line = r.line.data();
+        for (std::uint32_t i = 0; i < first; ++i)
+            m_phase[i] += line[r.position + i];
+        for (std::uint32_t i = first; i < span; ++i)
+            m_phase[i] += line[i - first];
     }
     if (any && span > 0) {
         std::uint32_t p = 0;
@@ -331,6 +451,7 @@ void CDrumDetector::Analyse() {
             }
         }
     }
+    UpdateNextReport();
 }
 
 void CDrumDetector::Predict(double time, double weight) {

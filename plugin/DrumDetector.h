@@ -46,14 +46,20 @@ private:
         double a[7];
         double x[7];
         double y[7];
-        double Run(double in);
+        // Filters n inputs through f into outF and through g into outG.
+        static void RunPair(Filter& f, Filter& g, const double* in, double* outF, double* outG,
+                            std::uint32_t n);
     };
     struct Resonator {
         double period = 0.0;
-        double gain = 0.0;      // g
-        double input = 0.0;     // sqrt(1 - g^2)
-        std::uint32_t span = 0; // values read by the analyses: floor(E * T)
-        std::vector<double> line;
+        double gain = 0.0;        // g
+        double input = 0.0;       // sqrt(1 - g^2)
+        std::uint32_t span = 0;   // values read by the analyses: floor(E * T)
+        std::uint32_t delay = 0;  // D: the outputs kept
+        std::vector<double> line; // the D outputs, a ring
+        // y^4 of each output, twice over (quartic[i] and quartic[i + D] are
+        // equal), so that the values from the oldest on lie side by side.
+        std::vector<double> quartic;
         std::uint32_t position = 0; // the oldest value
         void Run(double x);
     };
@@ -61,6 +67,8 @@ private:
         Filter filter;
         std::vector<double> squares;
         std::uint32_t squarePosition = 0;
+        double squareSum = 0.0;  // of squares, kept as they change
+        std::size_t zeroRun = 0; // zero squares in a row, the latest last
         double level = 0.0;
         double previousLevel = 0.0;
         double normaliser = 1.0;
@@ -72,15 +80,19 @@ private:
         double weight;
     };
 
-    void Frame(double m);
+    // One frame after the band filters: y0 and y1 are their outputs.
+    void Frame(double y0, double y1);
     void Envelope();
     void Analyse();
+    static void Scores(const Band& band, double* raw);
     void Normalise(double* v, int n) const;
     void Predict(double time, double weight);
+    void UpdateNextReport();
 
     std::uint32_t m_sampleRate = 0;
     std::uint32_t m_envelopeRate = 0;
     std::uint32_t m_decimation = 0;
+    double m_framePeriod = 0.0; // 1 / sample rate
     std::uint32_t m_envelopeCount = 0;
     double m_clock = 0.0;
     double m_lastAnalysis = 0.0;
@@ -88,9 +100,16 @@ private:
     double m_tempo = 0.0;
     double m_lastBeat = 0.0;
     bool m_beat = false;
+    // The earliest time a listed prediction could be reported at (infinity
+    // when none could), so that most frames need no scan of the list.
+    double m_nextReport = 0.0;
     Band m_bands[kBands];
     double m_total[kResonators];
     std::vector<double> m_phase;
     std::vector<Prediction> m_predictions;
     StreamBuffer m_view; // the block handed to Process, reused
+    // Frames filtered at a time, and their work space.
+    static constexpr std::uint32_t kChunk = 256;
+    double m_mono[kChunk];
+    double m_filtered[kBands][kChunk];
 };

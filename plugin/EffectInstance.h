@@ -23,6 +23,15 @@ inline constexpr std::uint32_t kBlockFrames = 1320;
 // output starts with processed input instead of the pipeline's start-up silence.
 inline constexpr std::uint32_t kPrimingFrames = 4195;
 
+// The settings panel writes the six settings on the window thread while the
+// audio thread reads them: each access is a whole, unordered 32-bit one.
+inline std::int32_t LoadSetting(const std::int32_t& field) {
+    return __atomic_load_n(&field, __ATOMIC_RELAXED);
+}
+inline void StoreSetting(std::int32_t& field, std::int32_t value) {
+    __atomic_store_n(&field, value, __ATOMIC_RELAXED);
+}
+
 // Per-stream storage that is not part of the settings: the priming buffer is
 // made when the stream opens so that the first ProcessStream does not have to
 // allocate on the audio thread.

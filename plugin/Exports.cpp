@@ -3,6 +3,7 @@
 #include "dsp/nsp.h"
 #include "plugin/EffectInstance.h"
 #include "plugin/Presets.h"
+#include "plugin/SettingsWindow.h"
 #include "plugin/Stream.h"
 #include "sonvara/EffectPlugin.h"
 
@@ -89,7 +90,8 @@ STAVO_EXPORT int CopySettings(EffectInstance** instance, EffectInstance* source)
 
 STAVO_EXPORT int SavePreset(const char* iniFile, const char* section, HKEY key,
                             EffectInstance* instance) {
-    if (!instance) return 0;
+    // Without a file or a key nothing is stored, which is no success.
+    if (!instance || (!iniFile && !key)) return 0;
     stavo::ValueStore store;
     store.iniFile = iniFile;
     store.section = section;
@@ -102,7 +104,7 @@ STAVO_EXPORT int SavePreset(const char* iniFile, const char* section, HKEY key,
 }
 
 STAVO_EXPORT int SavePresetXml(CXmlNode* node, EffectInstance* instance) {
-    if (!instance) return 0;
+    if (!instance || !node) return 0;
     stavo::ValueStore store;
     store.node = node;
     try {
@@ -149,6 +151,10 @@ STAVO_EXPORT int CloseStream(EffectInstance* instance) {
     return 1;
 }
 
+STAVO_EXPORT void* CreateSettingsWindow(void* parent, EffectInstance* instance) {
+    return stavo::OpenSettingsPanel(parent, instance);
+}
+
 STAVO_EXPORT void Free(EffectInstance* instance) {
     stavo::FreeInstance(instance);
 }
@@ -165,4 +171,5 @@ static_assert(std::is_same_v<decltype(&OpenStream), PFN_OpenStream>);
 static_assert(std::is_same_v<decltype(&SetStreamCallBack), PFN_SetStreamCallBack>);
 static_assert(std::is_same_v<decltype(&ProcessStream), PFN_ProcessStream>);
 static_assert(std::is_same_v<decltype(&CloseStream), PFN_CloseStream>);
+static_assert(std::is_same_v<decltype(&CreateSettingsWindow), PFN_CreateSettingsWindow>);
 static_assert(std::is_same_v<decltype(&Free), PFN_Free>);

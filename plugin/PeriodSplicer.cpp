@@ -13,6 +13,8 @@ std::uint32_t CPeriodFinder::Prepare(std::uint32_t frames) {
     m_order = order;
     const std::size_t n = std::size_t{1} << order;
     m_time.assign(n, 0.0f);
+    m_lags.assign(n, 0.0f);
+    m_filled = 0;
     m_spectrum.assign(n / 2 + 1, SCplx{0.0f, 0.0f});
     m_conjugate.assign(n / 2 + 1, SCplx{0.0f, 0.0f});
     // Tables now, not on the audio thread at the first period search.
@@ -24,14 +26,23 @@ std::uint32_t CPeriodFinder::Prepare(std::uint32_t frames) {
 const float* CPeriodFinder::Autocorrelate(const float* x, std::uint32_t n) {
     const std::size_t length = m_time.size();
     n = std::min<std::uint32_t>(n, static_cast<std::uint32_t>(length));
+    // The padding beyond the input stays zero from call to call: the
+    // inverse transform writes to a buffer of its own.
     std::copy(x, x + n, m_time.begin());
-    std::fill(m_time.begin() + n, m_time.end(), 0.0f);
+    if (n < m_filled) std::fill(m_time.begin() + n, m_time.begin() + m_filled, 0.0f);
+    m_filled = n;
     const int bins = static_cast<int>(length / 2 + 1);
     nspsRealFftNip(m_time.data(), m_spectrum.data(), m_order, NSP_Forw);
-    nspcbConj2(m_spectrum.data(), m_conjugate.data(), bins);
-    nspcbMpy2(m_spectrum.data(), m_conjugate.data(), bins);
-    nspsCcsFftNip(m_conjugate.data(), m_time.data(), m_order, NSP_Inv);
-    return m_time.data();
+    // The spectrum times its conjugate, as nspcbConj2 then nspcbMpy2 give
+    // it, in one pass: in double the products of floats are exact, so the
+    // real part is re^2 + im^2 rounded once to double and once to float,
+    // and the imaginary part re*im - im*re is exactly 0.
+    for (int k = 0; k < bins; ++k) {
+        const double re = m_spectrum[k].re, im = m_spectrum[k].im;
+        m_conjugate[k] = SCplx{static_cast<float>(re * re + im * im), 0.0f};
+    }
+    nspsCcsFftNip(m_conjugate.data(), m_lags.data(), m_order, NSP_Inv);
+    return m_lags.data();
 }
 
 std::uint32_t CPeriodSplicer::SetSampleRate(std::uint32_t R) {

@@ -26,7 +26,9 @@ public:
 
 private:
     int m_order = 0;
-    std::vector<float> m_time;
+    std::vector<float> m_time;  // the input, then zeros
+    std::uint32_t m_filled = 0; // input frames in m_time from the last call
+    std::vector<float> m_lags;  // the autocorrelation
     std::vector<SCplx> m_spectrum;
     std::vector<SCplx> m_conjugate;
 };

@@ -50,11 +50,16 @@ float CPitchEstimator::Estimate(const double* x, int n) {
     // magnitude holds up, pull the estimate halfway towards it.
     const double lo = f - 2 * binHz;
     const double hi = f + 2 * binHz;
-    double m1 = Magnitude(lo);
-    double m2 = Magnitude(hi);
     double mid = (lo + hi) / 2;
-    if (std::fabs(m_previousFrequency - mid) < 1.5 * binHz) {
-        const double m3 = Magnitude(m_previousFrequency);
+    // The magnitude at the previous frequency is needed only when that lies
+    // close; then all three sums share one pass over the block.
+    const bool close = std::fabs(m_previousFrequency - mid) < 1.5 * binHz;
+    const double frequencies[3] = {lo, hi, m_previousFrequency};
+    double magnitudes[3] = {0.0, 0.0, 0.0};
+    Magnitudes(frequencies, magnitudes, close ? 3 : 2);
+    double m1 = magnitudes[0], m2 = magnitudes[1];
+    if (close) {
+        const double m3 = magnitudes[2];
         if (0.85 * m_previousMagnitude < m3 && 0.8 * (m1 + m2) / 2 < m3) {
             mid = (mid + m_previousFrequency) / 2;
             m1 = m2 = m3;
@@ -65,25 +70,49 @@ float CPitchEstimator::Estimate(const double* x, int n) {
     return static_cast<float>(mid);
 }
 
-double CPitchEstimator::Magnitude(double g) const {
-    const int n = m_workFrames;
+namespace {
+
+// The single-frequency sums of K frequencies over x[0..n), each phasor and
+// sum in its own order of operations; the K chains overlap.
+template <int K>
+void SingleFrequencySums(const double* x, int n, const double* c, const double* s, double* sumRe,
+                         double* sumIm) {
     const int half = n / 2;
     const double h = half / 2.0;
-    const double omega = 2 * M_PI * g / m_sampleRate;
-    const double c = std::cos(omega);
-    const double s = std::sin(omega);
-    double pRe = 1.0, pIm = 0.0;
-    double sumRe = 0.0, sumIm = 0.0;
+    double pRe[K], pIm[K], re[K], im[K];
+    for (int k = 0; k < K; ++k)
+        pRe[k] = 1.0, pIm[k] = 0.0, re[k] = 0.0, im[k] = 0.0;
     for (int i = 0; i < n; ++i) {
         const double v = (i <= half ? i : n - i) / h;
-        const double a = v * m_work[i];
-        sumRe += a * pRe;
-        sumIm += a * pIm;
-        const double re = pRe * c - pIm * s;
-        pIm = pRe * s + pIm * c;
-        pRe = re;
+        const double a = v * x[i];
+        for (int k = 0; k < K; ++k) {
+            re[k] += a * pRe[k];
+            im[k] += a * pIm[k];
+            const double r = pRe[k] * c[k] - pIm[k] * s[k];
+            pIm[k] = pRe[k] * s[k] + pIm[k] * c[k];
+            pRe[k] = r;
+        }
     }
-    return 2 * std::sqrt(sumRe * sumRe + sumIm * sumIm) / (n == 0 ? 1 : n);
+    for (int k = 0; k < K; ++k)
+        sumRe[k] = re[k], sumIm[k] = im[k];
+}
+
+} // namespace
+
+void CPitchEstimator::Magnitudes(const double* g, double* m, int count) const {
+    const int n = m_workFrames;
+    double c[3], s[3], sumRe[3] = {}, sumIm[3] = {};
+    for (int k = 0; k < 3; ++k) {
+        const double omega = 2 * M_PI * g[k < count ? k : 0] / m_sampleRate;
+        c[k] = std::cos(omega), s[k] = std::sin(omega);
+    }
+    if (count >= 3)
+        SingleFrequencySums<3>(m_work.data(), n, c, s, sumRe, sumIm);
+    else
+        SingleFrequencySums<2>(m_work.data(), n, c, s, sumRe, sumIm);
+    const int divisor = n == 0 ? 1 : n;
+    for (int k = 0; k < count && k < 3; ++k)
+        m[k] = 2 * std::sqrt(sumRe[k] * sumRe[k] + sumIm[k] * sumIm[k]) / divisor;
 }
 
 bool CVoiceGate::Decide(double f, const double* x) {

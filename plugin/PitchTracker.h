@@ -22,8 +22,9 @@ public:
     double PreviousFrequency() const { return m_previousFrequency; }
 
 private:
-    // Magnitude of the triangular-weighted single-frequency DFT at g Hz.
-    double Magnitude(double g) const;
+    // Magnitudes of the triangular-weighted single-frequency DFT at count
+    // (2 or 3) frequencies g[] Hz, into m[].
+    void Magnitudes(const double* g, double* m, int count) const;
 
     std::int32_t m_bandLow = 250;
     std::int32_t m_bandHigh = 500;

@@ -22,7 +22,7 @@ void ApplyDefaults(EffectInstance& instance);
 // Reads the six settings into the instance, each keeping its default when
 // absent from the store.
 void ReadSettings(const ValueStore& store, EffectInstance& instance);
-// 0 when the registry sub-key cannot be created, else 1.
+// 1 when stored; 0 when not, and the store keeps its old contents.
 int WriteSettings(const ValueStore& store, const EffectInstance& instance);
 // Copies the six settings only.
 void CopySettings(EffectInstance& to, const EffectInstance& from);

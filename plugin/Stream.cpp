@@ -70,8 +70,8 @@ int OpenStream(EffectInstance& instance, const WAVEFORMATEX* format) {
         shifter->SetRatio(1.0f);
     }
     instance.drums->Open(*format);
-    instance.gate->SetRequiredCount(instance.Speed);
-    const double level = instance.Threshold * 0.005;
+    instance.gate->SetRequiredCount(LoadSetting(instance.Speed));
+    const double level = LoadSetting(instance.Threshold) * 0.005;
     instance.gate->SetLevelThreshold(level * level);
     instance.gate->SetBlockLength(static_cast<std::int32_t>(kBlockFrames));
     instance.estimator->SetSampleRate(rate);

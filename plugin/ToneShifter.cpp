@@ -38,15 +38,17 @@ void CToneShifter::UpdateStretch() {
 
 void CToneShifter::Process(float* x, std::uint32_t n) {
     if (m_frame == 0) return;
-    for (std::uint32_t i = 0; i < n; ++i) {
+    // Each sample swaps places with the one a frame earlier, a run at a time.
+    std::uint32_t i = 0;
+    while (i < n) {
         if (m_position == m_frame) {
             m_position = 0;
             ProcessFrame();
         }
-        const float out = m_frameBuffer[m_position];
-        m_frameBuffer[m_position] = x[i];
-        x[i] = out;
-        ++m_position;
+        const std::uint32_t run = std::min(n - i, m_frame - m_position);
+        std::swap_ranges(x + i, x + i + run, m_frameBuffer.data() + m_position);
+        i += run;
+        m_position += run;
     }
 }
 
@@ -64,43 +66,69 @@ void CToneShifter::Resample(float* in, std::uint32_t S, float* out, std::uint32_
         std::fill(out, out + F, 0.0f);
         return;
     }
+    // The positions are worked out a chunk at a time in loops of their own,
+    // which the compiler turns into vector divisions; the arithmetic of
+    // each sample is unchanged.
+    constexpr std::uint32_t kChunk = 64;
     if (F >= S) {
         // Expanding (ratio up to 1): linear interpolation, then smoothing.
-        for (std::uint32_t i = 0; i + 1 < F; ++i) {
-            double pd = static_cast<double>(S) * i / F;
-            pd = std::min(pd, static_cast<double>(S - 2));
-            const float p = static_cast<float>(pd);
-            const std::uint32_t j = static_cast<std::uint32_t>(p);
-            const float frac = p - static_cast<float>(j);
-            out[i] = in[j] * (1 - frac) + in[j + 1] * frac;
+        const double limit = static_cast<double>(S - 2);
+        for (std::uint32_t start = 0; start + 1 < F; start += kChunk) {
+            const std::uint32_t n = std::min(kChunk, F - 1 - start);
+            float position[kChunk];
+            for (std::uint32_t k = 0; k < n; ++k) {
+                const double pd = static_cast<double>(S) * (start + k) / F;
+                position[k] = static_cast<float>(std::min(pd, limit));
+            }
+            for (std::uint32_t k = 0; k < n; ++k) {
+                const float p = position[k];
+                const std::uint32_t j = static_cast<std::uint32_t>(p);
+                const float frac = p - static_cast<float>(j);
+                out[start + k] = in[j] * (1 - frac) + in[j + 1] * frac;
+            }
         }
         out[F - 1] = in[S - 1];
-        for (std::uint32_t i = 0; i < F; ++i) {
-            const float raw = out[i];
-            out[i] = (raw + last) / 2;
-            last = raw;
-        }
+        // out[i] becomes (out[i] + out[i - 1]) / 2 with the unsmoothed
+        // out[i - 1]: done from the end, so the neighbour is still unsmoothed.
+        const float lastRaw = out[F - 1];
+        for (std::uint32_t i = F - 1; i > 0; --i)
+            out[i] = (out[i] + out[i - 1]) / 2;
+        out[0] = (out[0] + last) / 2;
+        last = lastRaw;
         return;
     }
     // Compressing (ratio above 1): smooth first, then spread each input
     // sample over the one or two output samples it overlaps.
-    for (std::uint32_t i = 0; i < S; ++i) {
-        const float raw = in[i];
-        in[i] = (raw + last) / 2;
-        last = raw;
+    {
+        const float lastRaw = in[S - 1];
+        for (std::uint32_t i = S - 1; i > 0; --i)
+            in[i] = (in[i] + in[i - 1]) / 2;
+        in[0] = (in[0] + last) / 2;
+        last = lastRaw;
     }
     std::fill(out, out + F, 0.0f);
     const float scale = static_cast<float>(F) / static_cast<float>(S);
-    for (std::uint32_t i = 0; i < S; ++i) {
-        const float p = static_cast<float>(i + 1) * static_cast<float>(F) / static_cast<float>(S);
-        const float floorP = std::floor(p);
-        const std::int64_t j = static_cast<std::int64_t>(floorP);
-        const float f = p - floorP;
-        if (f >= scale) {
-            if (j >= 0 && j < F) out[j] += in[i] * scale;
-        } else {
-            if (j - 1 >= 0 && j - 1 < F) out[j - 1] += in[i] * (scale - f);
-            if (j >= 0 && j < F) out[j] += in[i] * f;
+    const float fF = static_cast<float>(F);
+    const float fS = static_cast<float>(S);
+    for (std::uint32_t start = 0; start < S; start += kChunk) {
+        const std::uint32_t n = std::min(kChunk, S - start);
+        float whole[kChunk];
+        float part[kChunk];
+        for (std::uint32_t k = 0; k < n; ++k) {
+            const float p = static_cast<float>(start + k + 1) * fF / fS;
+            whole[k] = std::floor(p);
+            part[k] = p - whole[k];
+        }
+        for (std::uint32_t k = 0; k < n; ++k) {
+            const float x = in[start + k];
+            const std::int64_t j = static_cast<std::int64_t>(whole[k]);
+            const float f = part[k];
+            if (f >= scale) {
+                if (j >= 0 && j < F) out[j] += x * scale;
+            } else {
+                if (j - 1 >= 0 && j - 1 < F) out[j - 1] += x * (scale - f);
+                if (j >= 0 && j < F) out[j] += x * f;
+            }
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "plugin/TypedValues.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "xml/XmlNode.h"
@@ -7,8 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace stavo {
@@ -123,30 +127,34 @@ int WriteIni(const ValueStore& store, const char* key, Type type, const void* va
     case Type::Integer: {
         char text[16];
         std::snprintf(text, sizeof text, "%d", *static_cast<const std::int32_t*>(value));
-        platform::WritePrivateProfileString(section, key, text, file);
-        break;
+        return platform::WritePrivateProfileString(section, key, text, file) ? 1 : 0;
     }
     case Type::Float:
-        platform::WritePrivateProfileString(
-            section, key, Format("%g", *static_cast<const float*>(value)).c_str(), file);
-        break;
+        return platform::WritePrivateProfileString(
+                   section, key, Format("%g", *static_cast<const float*>(value)).c_str(), file)
+                   ? 1
+                   : 0;
     case Type::Double:
-        platform::WritePrivateProfileString(
-            section, key, FormatLong(*static_cast<const double*>(value)).c_str(), file);
-        break;
+        return platform::WritePrivateProfileString(
+                   section, key, FormatLong(*static_cast<const double*>(value)).c_str(), file)
+                   ? 1
+                   : 0;
     case Type::String:
-        platform::WritePrivateProfileString(section, key,
-                                            static_cast<const std::string*>(value)->c_str(), file);
-        break;
+        return platform::WritePrivateProfileString(
+                   section, key, static_cast<const std::string*>(value)->c_str(), file)
+                   ? 1
+                   : 0;
     case Type::Bytes: {
         const auto* v = static_cast<const TypedBytes*>(value);
         char text[16];
         std::snprintf(text, sizeof text, "%u", v->size);
-        platform::WritePrivateProfileString(section, (std::string("SIZE_LSS_") + key).c_str(), text,
-                                            file);
-        platform::WritePrivateProfileStruct(section, (std::string("DATA_LSS_") + key).c_str(),
-                                            v->data, v->size, file);
-        break;
+        return platform::WritePrivateProfileString(
+                   section, (std::string("SIZE_LSS_") + key).c_str(), text, file) &&
+                       platform::WritePrivateProfileStruct(section,
+                                                           (std::string("DATA_LSS_") + key).c_str(),
+                                                           v->data, v->size, file)
+                   ? 1
+                   : 0;
     }
     case Type::Unknown:
         break;
@@ -270,32 +278,91 @@ void ReadRegistry(HKEY key, const char* name, Type type, void* value) {
     }
 }
 
-void WriteRegistry(HKEY key, const char* name, Type type, const void* value) {
+bool WriteRegistry(HKEY key, const char* name, Type type, const void* value) {
+    platform::LONG result = platform::ERROR_SUCCESS;
     switch (type) {
     case Type::Integer:
         // Four raw bytes with no declared type, as the presets have always been stored.
-        platform::RegSetValue(key, name, platform::REG_NONE, value, 4);
+        result = platform::RegSetValue(key, name, platform::REG_NONE, value, 4);
         break;
     case Type::Float:
-        platform::RegSetValue(key, name, platform::REG_BINARY, value, 4);
+        result = platform::RegSetValue(key, name, platform::REG_BINARY, value, 4);
         break;
     case Type::Double:
-        platform::RegSetValue(key, name, platform::REG_BINARY, value, 8);
+        result = platform::RegSetValue(key, name, platform::REG_BINARY, value, 8);
         break;
     case Type::String: {
         const auto* v = static_cast<const std::string*>(value);
-        platform::RegSetValue(key, name, platform::REG_SZ, v->c_str(),
-                              static_cast<platform::DWORD>(v->size() + 1));
+        result = platform::RegSetValue(key, name, platform::REG_SZ, v->c_str(),
+                                       static_cast<platform::DWORD>(v->size() + 1));
         break;
     }
     case Type::Bytes: {
         const auto* v = static_cast<const TypedBytes*>(value);
-        platform::RegSetValue(key, name, platform::REG_BINARY, v->data, v->data ? v->size : 0);
+        result =
+            platform::RegSetValue(key, name, platform::REG_BINARY, v->data, v->data ? v->size : 0);
         break;
     }
     case Type::Unknown:
         break;
     }
+    return result == platform::ERROR_SUCCESS;
+}
+
+// A registry value as it was before a write, to put back when a later write
+// of the same preset fails.
+struct SavedValue {
+    bool present = false;
+    platform::DWORD type = 0;
+    std::vector<char> data;
+};
+
+SavedValue SaveValue(HKEY key, const char* name) {
+    SavedValue saved;
+    platform::DWORD size = 0;
+    if (platform::RegQueryValue(key, name, &saved.type, nullptr, &size) != platform::ERROR_SUCCESS)
+        return saved;
+    saved.data.resize(size ? size : 1);
+    saved.present = platform::RegQueryValue(key, name, &saved.type, saved.data.data(), &size) ==
+                    platform::ERROR_SUCCESS;
+    saved.data.resize(size);
+    return saved;
+}
+
+void RestoreValue(HKEY key, const char* name, const SavedValue& saved) {
+    if (saved.present)
+        platform::RegSetValue(key, name, saved.type, saved.data.data(),
+                              static_cast<platform::DWORD>(saved.data.size()));
+    else
+        platform::RegDeleteValue(key, name);
+}
+
+// Each profile write rewrites the file, so a failure half-way through the
+// keys would leave a section of old and new values. The keys are written to
+// a copy beside the file instead, and the copy replaces the file in one
+// rename: the file holds either the old preset or the whole new one.
+int WriteIniAllOrNothing(const ValueStore& store, const char* const* keys,
+                         const std::vector<Type>& types, const void* const* values) {
+    const std::string path = store.iniFile;
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(path, ec);
+    std::string contents;
+    if (exists && !platform::ReadWholeFile(path, contents)) return 0;
+    std::string copy = path + ".XXXXXX";
+    const int fd = ::mkstemp(copy.data());
+    if (fd < 0) return 0;
+    ::close(fd);
+    bool ok = !exists || platform::WriteFileAtomically(copy, contents);
+    ValueStore onCopy = store;
+    onCopy.iniFile = copy.c_str();
+    for (std::size_t i = 0; ok && i < types.size(); ++i)
+        if (keys[i] && values[i]) ok = WriteIni(onCopy, keys[i], types[i], values[i]) != 0;
+    struct stat original {};
+    if (ok && exists && ::stat(path.c_str(), &original) == 0)
+        ::chmod(copy.c_str(), original.st_mode & 07777);
+    if (ok) ok = std::rename(copy.c_str(), path.c_str()) == 0;
+    if (!ok) std::remove(copy.c_str());
+    return ok ? 1 : 0;
 }
 
 } // namespace
@@ -333,12 +400,22 @@ int WriteTypedValues(const ValueStore& store, const char* const* keys, const cha
         if (platform::RegCreateKey(store.key, store.section ? store.section : "", &sub) !=
             platform::ERROR_SUCCESS)
             return 0;
-        for (std::size_t i = 0; i < list.size(); ++i)
-            if (keys[i] && values[i]) WriteRegistry(sub, keys[i], list[i], values[i]);
+        // A value that cannot be stored undoes the ones stored before it.
+        std::vector<SavedValue> before;
+        bool ok = true;
+        std::size_t i = 0;
+        for (; ok && i < list.size(); ++i) {
+            before.push_back(keys[i] ? SaveValue(sub, keys[i]) : SavedValue{});
+            if (keys[i] && values[i]) ok = WriteRegistry(sub, keys[i], list[i], values[i]);
+        }
+        if (!ok)
+            for (std::size_t j = 0; j + 1 < i; ++j)
+                if (keys[j] && values[j]) RestoreValue(sub, keys[j], before[j]);
         platform::RegCloseKey(sub);
-    } else if (store.iniFile && store.section) {
-        for (std::size_t i = 0; i < list.size(); ++i)
-            if (keys[i] && values[i]) WriteIni(store, keys[i], list[i], values[i]);
+        return ok ? 1 : 0;
+    } else if (store.iniFile) {
+        if (!store.section) return 0;
+        return WriteIniAllOrNothing(store, keys, list, values);
     }
     return 1;
 }

@@ -42,7 +42,10 @@ struct ValueStore {
 // skipped. Reads never fail: absent or unreadable values keep their contents.
 void ReadTypedValues(const ValueStore& store, const char* const* keys, const char* types,
                      void* const* values);
-// 0 when the registry sub-key cannot be created (nothing written), else 1.
+// 1 when every value was stored; 0 when any could not be (the registry
+// sub-key cannot be created, a value or the INI file cannot be written, an
+// INI file without a section name), and then the store holds what it held
+// before.
 int WriteTypedValues(const ValueStore& store, const char* const* keys, const char* types,
                      const void* const* values);
 

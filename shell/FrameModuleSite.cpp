@@ -1,11 +1,14 @@
 #include "shell/FrameModuleSite.h"
 
+#include "libs/prism/Prism.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Controls.h"
+#include "libs/veneer/ModalDialog.h"
 #include "modules/ModuleHost.h"
 #include "shell/MainFrame.h"
 #include "shell/StartingDlg.h"
 #include "ui/ControlTable.h"
+#include "ui/library/LibraryDlg.h"
 
 #include <QKeySequence>
 #include <QShortcut>
@@ -70,9 +73,8 @@ bool CFrameModuleSite::DeleteParam(const char* owner, const char* key) {
 
 int CFrameModuleSite::ShowMessageBox(std::intptr_t a, std::intptr_t b, std::intptr_t c,
                                      std::intptr_t d, std::intptr_t e) {
-    // The interface's arguments are 32-bit words; the upper bits carry nothing.
-    const auto word = [](std::intptr_t v) { return static_cast<std::uint32_t>(v); };
-    return trestle::ShowMessageBox(word(a), word(b), word(c), word(d), word(e));
+    // Unchanged: text and caption may be the module's own strings.
+    return trestle::ShowMessageBox(a, b, c, d, e);
 }
 
 std::string CFrameModuleSite::CurrentSkinName() {
@@ -84,12 +86,22 @@ ISkin* CFrameModuleSite::Skin() {
     return &m_frame.Skins();
 }
 
+IEffectManager* CFrameModuleSite::EffectManager() {
+    return enPrism();
+}
+
 void CFrameModuleSite::SetStatusText(const char* text) {
     m_frame.SetStatusText(text);
 }
 
 void CFrameModuleSite::ShowStatusMessage(const char* text, unsigned milliseconds) {
     m_frame.ShowStatusMessage(text, milliseconds);
+}
+
+std::vector<std::string> CFrameModuleSite::RunLibraryDialog() {
+    ui::CLibraryDlg dialog(&m_frame);
+    veneer::DoModal(dialog);
+    return dialog.Result();
 }
 
 std::optional<int> CFrameModuleSite::FirstSliderPosition(modules::EPlayerSlider kind) {

@@ -42,8 +42,11 @@ public:
                        std::intptr_t e) override;
     std::string CurrentSkinName() override;
     ISkin* Skin() override;
+    IEffectManager* EffectManager() override;
     void SetStatusText(const char* text) override;
     void ShowStatusMessage(const char* text, unsigned milliseconds) override;
+    // The music library dialog, modal to the frame.
+    std::vector<std::string> RunLibraryDialog() override;
 
     std::optional<int> FirstSliderPosition(modules::EPlayerSlider kind) override;
     void SetSliderPositions(modules::EPlayerSlider kind, int position, bool skipCaptured) override;

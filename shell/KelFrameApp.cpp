@@ -1,6 +1,7 @@
 #include "shell/KelFrameApp.h"
 
 #include "libs/lacquer/Lacquer.h"
+#include "libs/ledgerline/Ledgerline.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/SkinBase.h"
 #include "platform/Paths.h"
@@ -9,6 +10,7 @@
 #include "shell/MainFrame.h"
 #include "shell/StartingDlg.h"
 #include "shell/StringTable.h"
+#include "sonvara/IModuleCom.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -117,7 +119,7 @@ bool CKelFrameApp::InitInstance() {
 
     // 11. - 12.
     AskDefaultPlayer();
-    HandOverFiles();
+    HandOverFiles(m_commandLine.Parameters());
 
     InstallTerminationHandler();
 
@@ -183,8 +185,16 @@ void CKelFrameApp::AskDefaultPlayer() {
     if (m_later.AskDefaultPlayer() == trestle::IDYES) m_later.RegisterDefaultPlayer();
 }
 
-void CKelFrameApp::HandOverFiles() {
-    const auto& files = m_commandLine.Parameters();
+void CKelFrameApp::OpenFiles(const std::vector<std::string>& files) {
+    if (!m_frame) return;
+    if (m_frame->isMinimized()) m_frame->showNormal();
+    m_frame->show();
+    m_frame->raise();
+    m_frame->activateWindow();
+    HandOverFiles(files);
+}
+
+void CKelFrameApp::HandOverFiles(const std::vector<std::string>& files) {
     if (files.empty()) return;
     const std::string message = BuildOpenMessage(files);
     const std::string askMe = HostParam("AutoOpen_AskMe", 10);
@@ -194,7 +204,26 @@ void CKelFrameApp::HandOverFiles() {
     std::string module = HostParam("AutoOpen", 260);
     if (module.empty()) module = kDefaultAutoOpenModule;
     m_later.ActivateModuleByName(module);
-    m_later.SendModuleMessage(module, kHostOwner, message);
+    const int result = m_later.SendModuleMessage(module, kHostOwner, message);
+    if (result != MESSAGE_OK) ReportFilesNotHandedOver(module, result);
+}
+
+void CKelFrameApp::ReportFilesNotHandedOver(const std::string& module, int result) {
+    // The files must not vanish without a word: the status line names them
+    // and the module, the debug log has their full paths.
+    std::string names, paths;
+    for (const std::string& file : m_commandLine.Parameters()) {
+        const std::size_t slash = file.find_last_of('/');
+        names += (names.empty() ? "\"" : ", \"") +
+                 (slash == std::string::npos ? file : file.substr(slash + 1)) + "\"";
+        paths += (paths.empty() ? "\"" : ", \"") + file + "\"";
+    }
+    // Short enough for the status line of the smallest window.
+    const std::string why = result == MESSAGE_RECIPIER_NOT_FOUND ? "no module \"" + module + "\""
+                                                                 : "refused by \"" + module + "\"";
+    if (m_frame) m_frame->SetStatusText(("Not opened: " + names + " (" + why + ")").c_str());
+    enLedgerline()->WriteLogMessage("MainFrame", "Files not handed to module %s (result %d): %s",
+                                    module.c_str(), result, paths.c_str());
 }
 
 void CKelFrameApp::CloseSplash() {

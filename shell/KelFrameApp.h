@@ -43,6 +43,11 @@ public:
     // work is wanted until the next one.
     bool OnIdle(int count);
 
+    // Files handed over later, by a second start of the program (see
+    // SingleInstance.h): they go to a module as the command line's do, and
+    // the frame comes to the front.
+    void OpenFiles(const std::vector<std::string>& files);
+
     // Language commands (600 to 630) and their check marks.
     void OnLanguageCommand(unsigned id);
     bool IsLanguageChecked(unsigned id) const;
@@ -68,7 +73,10 @@ private:
     void LoadTranslations();
     void HandleRegistrationFlags();
     void AskDefaultPlayer();
-    void HandOverFiles();
+    void HandOverFiles(const std::vector<std::string>& files);
+    // Tells the user in the status line and the debug log that no module took
+    // the command line's files.
+    void ReportFilesNotHandedOver(const std::string& module, int result);
     void CloseSplash();
     std::string HostParam(const char* key, unsigned size) const;
 

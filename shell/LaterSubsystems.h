@@ -60,6 +60,9 @@ public:
     virtual void BuildFrameMenu() {}
     // Opens one of the frame menu's pop-ups (commands 15000 to 15060).
     virtual void OpenFrameMenu(unsigned /*commandId*/) {}
+    // The host's own menu commands (help, web pages, About ...), after the
+    // active module had its chance; true when handled.
+    virtual bool OnHostCommand(unsigned /*commandId*/) { return false; }
 
     // --- audio engine: player, equalizer and surround state ---
     virtual void CreateSurroundDialog() {}
@@ -68,7 +71,8 @@ public:
     // Player transport (33000 to 33030), equalizer buttons (14040, 14050).
     virtual bool HandlePlayerCommand(unsigned /*commandId*/) { return false; }
 
-    // --- adverts and banner ---
+    // --- adverts and banner (the frame's own ui::adverts::CAdverts does
+    // the work; these follow it, for subsystems that want to know) ---
     virtual void LoadAdverts() {}
     virtual void ReloadAdvertLists() {} // frame timer 2
     virtual void BannerStep() {}        // frame timer 3

@@ -2,20 +2,31 @@
 
 #include "audio/EqualizerController.h"
 #include "audio/ExtPlayerDX.h"
+#include "audio/PlayerSurroundHost.h"
+#include "audio/SurroundSettings.h"
+#include "audio/dialogs/SurroundDlg.h"
+#include "audio/dialogs/PlugInSoundFormat.h"
+#include "libs/codexa/RecordingSettings.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/ledgerline/Ledgerline.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Colors.h"
 #include "libs/veneer/Controls.h"
+#include "libs/veneer/ModalDialog.h"
 #include "modules/ModuleButtons.h"
 #include "modules/ModuleHost.h"
 #include "modules/ShellBridge.h"
 #include "platform/Paths.h"
+#include "shell/DeviceWatch.h"
+#include "shell/FrameEdges.h"
 #include "shell/FrameModuleSite.h"
+#include "shell/HostSubsystems.h"
 #include "shell/LaterSubsystems.h"
+#include "shell/ProgramIcon.h"
 #include "shell/StartingDlg.h"
 #include "shell/StringTable.h"
 #include "shell/WindowMessage.h"
+#include "ui/adverts/Adverts.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -69,6 +80,17 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
       m_exit([](int code) { std::exit(code); }) {
     setObjectName(QStringLiteral("MainFrame"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // Until a module is shown the title is the product's name alone.
+    setWindowTitle(QString::fromStdString(LoadString(IDS_PRODUCT_NAME)));
+    setWindowIcon(ProgramIcon());
+    // No system caption means no system edges either: the frame has its own.
+    new CFrameEdges(this);
+    m_deviceWatch = new CDeviceWatch(this, [this] {
+        // A module that plays or records may want to reopen its device.
+        if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
+            m_moduleSite->SendWindowMessage(active->Window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED,
+                                            0);
+    });
     // Panels and the module client area cover the frame; before the first
     // layout it shows the palette's window colour rather than garbage.
     setAutoFillBackground(true);
@@ -80,8 +102,14 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
 
     m_statusTimer.setSingleShot(true);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { m_status.OnMessageTimer(); });
-    connect(&m_advertTimer, &QTimer::timeout, this, [this] { m_later.ReloadAdvertLists(); });
-    connect(&m_bannerTimer, &QTimer::timeout, this, [this] { m_later.BannerStep(); });
+    connect(&m_advertTimer, &QTimer::timeout, this, [this] {
+        if (m_adverts) m_adverts->ReloadAdvertLists();
+        m_later.ReloadAdvertLists();
+    });
+    connect(&m_bannerTimer, &QTimer::timeout, this, [this] {
+        if (m_adverts) m_adverts->BannerStep();
+        m_later.BannerStep();
+    });
 
     // The player (its device is the configured one), the module host and
     // its site. The host exists before the start-up asks for the modules.
@@ -90,6 +118,7 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
     m_host = std::make_unique<modules::CModuleHost>(*m_moduleSite, *m_player);
     if (auto* bridge = dynamic_cast<modules::CModuleHostBridge*>(&m_later))
         bridge->SetHost(m_host.get());
+    if (auto* subsystems = dynamic_cast<CHostSubsystems*>(&m_later)) subsystems->SetFrame(this);
     connect(&m_positionTimer, &QTimer::timeout, this, [this] {
         m_host->Player().OnPositionTimer();
         ReportDeviceError();
@@ -105,11 +134,16 @@ CMainFrame::~CMainFrame() {
     m_bannerTimer.stop();
     m_statusTimer.stop();
     m_positionTimer.stop();
+    // The advert downloader ends at once, even in a transfer.
+    m_adverts.reset();
     // Modules go while the controls and windows their release touches are
     // still there; the player stops last, once no module can reach it.
     if (auto* bridge = dynamic_cast<modules::CModuleHostBridge*>(&m_later))
         bridge->SetHost(nullptr);
+    if (auto* subsystems = dynamic_cast<CHostSubsystems*>(&m_later)) subsystems->SetFrame(nullptr);
     m_equalizer.reset();
+    m_surround.reset();
+    m_surroundHost.reset();
     m_host.reset();
     m_moduleSite.reset();
     m_player.reset();
@@ -143,6 +177,7 @@ int CMainFrame::Create() {
     m_equalizer->SetControls(m_equalizerControls.get());
 
     // 5. The surround dialog and its settings.
+    CreateSurround();
     m_later.CreateSurroundDialog();
 
     // 6. The debug log's filter level and whether it starts empty.
@@ -158,14 +193,17 @@ int CMainFrame::Create() {
     m_moduleClient = new CFrameClientArea(this);
     m_moduleClient->raise();
     m_moduleSite->SetClientArea(m_moduleClient);
-    // The frame's own accelerators are the skin's and the menus'; none are
-    // defined in the frame yet, so the active module's stand alone.
-    m_host->SetHostAccelerators({});
+    // The frame's own accelerators, behind the active module's.
+    m_host->SetHostAccelerators(SvAcceleratorList{{{"F1", ID_HELP_TOPICS}}});
 
     // 10. - 12.
     Splash(IDS_LOADING_EFFECTS);
     m_later.BuildEffectMenus();
     Splash(IDS_LOADING_ADVERTS);
+    m_adverts = std::make_unique<ui::adverts::CAdverts>(
+        [this] { return m_controls->FindControls(ui::kIdAdvertString); },
+        ui::adverts::ReadAdvertSettings(m_settings.Path()));
+    m_adverts->LoadAdverts();
     m_later.LoadAdverts();
     Splash(IDS_LOADING_MODULES);
     if (!m_skins->FindSkins()) {
@@ -218,7 +256,9 @@ int CMainFrame::Create() {
     // 18. Frame timers; the advert lists are read once at once.
     m_advertTimer.start(kAdvertTimerMs);
     m_bannerTimer.start(kBannerTimerMs);
+    m_adverts->ReloadAdvertLists();
     m_later.ReloadAdvertLists();
+    m_deviceWatch->Start();
     return 0;
 }
 
@@ -229,6 +269,11 @@ void CMainFrame::RestoreFrameState() {
     // bands to the equalizer controller; the buttons show what they hold.
     const ui::SPlayerSwitches switches = ui::ReadPlayerSwitches(m_settings);
     m_controls->ShowSwitches(switches);
+    // The surround switch as the start-up probe left it (off when the
+    // device opens no surround mode), and the player's stage with it.
+    const bool surround = m_surroundHost->SurroundTurn();
+    m_controls->SetChecked(ui::kIdSurrShow, surround, true);
+    m_player->SetSurroundOn(surround);
     m_host->Player().SetShuffle(switches.shuffle);
     m_host->Player().SetRepeat(switches.repeat);
     m_equalizer->LoadEqualizerTurn();
@@ -254,6 +299,8 @@ void CMainFrame::SaveFrameState() {
         switches.equalizer = m_equalizer->IsOn();
         m_equalizer->SaveEqualizerState();
     }
+    if (m_surroundHost) switches.surround = m_surroundHost->SurroundTurn();
+    if (m_surround) m_surround->SaveSettings();
     ui::WritePlayerSwitches(m_settings, switches);
     m_later.SavePlayerState();
 }
@@ -335,9 +382,37 @@ bool CMainFrame::OnCommand(unsigned id) {
     // A skinned button's instance id stands for its row's command.
     id = static_cast<unsigned>(m_controls->MapCommand(static_cast<int>(id)));
 
-    // The active module sees every command before the frame does.
+    // The frame's own commands come before the active module's routing, so
+    // that no module can swallow close, zoom, the transport or the frame
+    // menu buttons.
+    if (OnFrameOwnCommand(id)) return true;
+
+    // Then the active module sees the command before the frame's handlers.
     if (m_host->RouteCommand(id)) return true;
 
+    switch (id) {
+    case ID_FRAME_COMMAND_NOTHING:
+        return true;
+    case ID_HELP_TOPICS:
+        m_host->Application().ShowHelp();
+        return true;
+    default:
+        break;
+    }
+    if (OnPlayerCommand(id)) return true;
+    if (id >= ID_LANGUAGE_FIRST && id <= ID_LANGUAGE_LAST) {
+        if (m_languageCommand) m_languageCommand(id);
+        return true;
+    }
+    if (m_skins->OnSkinCommand(static_cast<int>(id))) return true;
+    if (m_later.OnHostCommand(id)) return true;
+    // Menu and accelerator commands the host does not know belong to the
+    // active module ("Go to" items and module buttons activate one).
+    return m_later.RouteCommandToModule(id);
+}
+
+bool CMainFrame::OnFrameOwnCommand(unsigned id) {
+    modules::CModuleEntry* active = m_host->GetActiveModule();
     switch (id) {
     case ID_FRAME_MINIMIZE:
         MinimizeToTray();
@@ -352,34 +427,44 @@ bool CMainFrame::OnCommand(unsigned id) {
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         return true;
     case ID_FRAME_SWALLOWED:
-    case ID_FRAME_COMMAND_NOTHING:
         return true;
+    case ui::kIdSurrShow:
+        ShowSurroundDialog();
+        return true;
+    case ID_SOUND_FORMAT: {
+        // The coders keep the recording format in the frame's config.ini.
+        codexa::SetSettingsFile(m_settings.Path());
+        audio::CPlugInSoundFormat dialog(nullptr);
+        veneer::DoModal(dialog);
+        return true;
+    }
     case ui::kIdPlayerShow:
         m_controls->OnPlayerShowPressed();
         RecalcLayout();
         return true;
+    case ui::kIdEquaTurn:
+    case ui::kIdEquaPreset:
+        return OnPlayerCommand(id);
     case ui::kIdPlayerRecord:
-        // Recording is the shown module's business: its window gets the
-        // command unchanged.
-        if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
-            m_moduleSite->SendWindowMessage(active->Window, WM_COMMAND, id, 0);
+        // Recording is the shown module's business: the recorder hands its
+        // window the command unchanged and updates the button.
+        m_host->Micro().OnRecordCommand();
         return true;
     default:
         break;
     }
-    if (OnPlayerCommand(id)) return true;
+    if (id >= ui::kIdPlayerGotoPrev && id <= ui::kIdPlayerGotoNext) return OnPlayerCommand(id);
     if (id >= ui::kIdMenuFile && id <= ui::kIdMenuFile + 60) {
         m_later.OpenFrameMenu(id);
         return true;
     }
-    if (id >= ID_LANGUAGE_FIRST && id <= ID_LANGUAGE_LAST) {
-        if (m_languageCommand) m_languageCommand(id);
+    // System commands (all four top bits set) from menus and accelerators
+    // belong to the shown module's window.
+    if (id >= kSystemCommandFirst && id <= 0xFFFF && active && active->Window) {
+        m_moduleSite->SendWindowMessage(active->Window, WM_COMMAND, id, 0);
         return true;
     }
-    if (m_skins->OnSkinCommand(static_cast<int>(id))) return true;
-    // Menu and accelerator commands the host does not know belong to the
-    // active module (its command routing, or its window for system ids).
-    return m_later.RouteCommandToModule(id);
+    return false;
 }
 
 bool CMainFrame::OnWindowMessage(CWindowMessageEvent& message) {
@@ -414,10 +499,14 @@ bool CMainFrame::event(QEvent* e) {
 void CMainFrame::RecalcLayout() {
     QRect rest = rect();
     if (m_panels.IsCreated()) rest = m_panels.Layout(rect());
-    if (m_moduleClient) {
-        m_moduleClient->setGeometry(rest);
-        m_moduleClient->update();
-    }
+    if (!m_moduleClient) return;
+    m_moduleClient->setGeometry(rest);
+    m_moduleClient->update();
+    // The shown module fills the client area, whatever changed its size
+    // (a resize, maximising, the player panel), without changing its z-order.
+    if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
+        if (active->Window->parentWidget() == m_moduleClient)
+            active->Window->setGeometry(m_moduleClient->rect());
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* e) {
@@ -439,8 +528,10 @@ void CMainFrame::EnsureMinimumSize(int minWidth, int minHeight) {
 // ---------------------------------------------------------------- pop-ups
 
 QMenu* CMainFrame::BuildSkinAndLanguageMenu(QWidget* parent) {
-    auto* menu = new QMenu(parent);
-    QMenu* skins = menu->addMenu(QStringLiteral("&Skins"));
+    auto* menu = new veneer::CSCMenu(parent);
+    auto* skins = new veneer::CSCMenu(menu);
+    skins->setTitle(QStringLiteral("&Skins"));
+    menu->addMenu(skins);
     auto* skinGroup = new QActionGroup(skins);
     const auto& list = m_skins->Skins();
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -452,7 +543,9 @@ QMenu* CMainFrame::BuildSkinAndLanguageMenu(QWidget* parent) {
         connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
     if (m_languageMenu) {
-        QMenu* languages = menu->addMenu(QStringLiteral("&Language"));
+        auto* languages = new veneer::CSCMenu(menu);
+        languages->setTitle(QStringLiteral("&Language"));
+        menu->addMenu(languages);
         const auto entries = m_languageMenu();
         for (std::size_t i = 0; i < entries.size() && i <= ID_LANGUAGE_LAST - ID_LANGUAGE_FIRST;
              ++i) {
@@ -463,6 +556,7 @@ QMenu* CMainFrame::BuildSkinAndLanguageMenu(QWidget* parent) {
             connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
         }
     }
+    menu->ChangeToOwnerDraw();
     return menu;
 }
 
@@ -470,7 +564,11 @@ void CMainFrame::contextMenuEvent(QContextMenuEvent* e) {
     // The frame menu with its skin and language lists belongs to the menu
     // subsystem; until it exists, the lists are reachable from here.
     std::unique_ptr<QMenu> menu(BuildSkinAndLanguageMenu(this));
-    menu->exec(e->globalPos());
+    // No skin has a button for command 234 yet: the recording format stays
+    // within the user's reach from here.
+    menu->addSeparator();
+    QAction* soundFormat = menu->addAction(QStringLiteral("Sound &Format..."));
+    if (menu->exec(e->globalPos()) == soundFormat) OnCommand(ID_SOUND_FORMAT);
 }
 
 // ---------------------------------------------------------------- player
@@ -503,20 +601,20 @@ bool CMainFrame::OnPlayerCommand(unsigned id) {
 }
 
 void CMainFrame::ShowPresetMenu() {
-    QMenu menu(this);
+    SvMenuTree tree;
     for (const CEqualizerController::PresetMenuItem& item : m_equalizer->BuildPresetMenu()) {
-        if (item.separator) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* a = menu.addAction(QString::fromStdString(item.text));
-        a->setCheckable(true);
-        a->setChecked(item.checked);
-        a->setData(item.id);
+        if (item.separator)
+            tree.AddSeparator();
+        else
+            tree.AddCommand(item.text, static_cast<unsigned>(item.id),
+                            item.checked ? std::uint32_t{SvMenuItem::Checked} : 0u);
     }
-    if (menu.isEmpty()) return;
-    if (QAction* chosen = menu.exec(QCursor::pos()))
-        m_equalizer->ChoosePreset(chosen->data().toInt());
+    if (tree.items.empty()) return;
+    veneer::CSCMenu menu(this);
+    menu.SetMenuTree(tree);
+    menu.ChangeToOwnerDraw();
+    const unsigned chosen = menu.TrackPopupMenu(QCursor::pos());
+    if (chosen) m_equalizer->ChoosePreset(static_cast<int>(chosen));
 }
 
 void CMainFrame::ReportDeviceError() {
@@ -574,6 +672,52 @@ void CMainFrame::UpdateEqualizerEnable() {
     if (m_equalizer) m_equalizer->UpdateEqualizerEnable();
 }
 
+void CMainFrame::CreateSurround() {
+    m_surroundHost = std::make_unique<CPlayerSurroundHost>(*m_player);
+    // Playback restarts through the module interface, so its position timer
+    // and controls follow as after a press of PLAYER_PLAY.
+    m_surroundHost->play = [this] { m_host->Player().Play(); };
+    m_surroundHost->positionSlider = [this] {
+        return m_moduleSite->FirstSliderPosition(modules::EPlayerSlider::Position).value_or(0);
+    };
+    m_surroundHost->setPositionSlider = [this](int position) {
+        m_moduleSite->SetSliderPositions(modules::EPlayerSlider::Position, position, false);
+    };
+    m_surroundHost->surroundTurnChanged = [this](bool on) {
+        m_controls->SetChecked(ui::kIdSurrShow, on, true);
+    };
+    m_surroundHost->SetSurroundTurn(ui::ReadPlayerSwitches(m_settings).surround);
+    m_surround = std::make_unique<CSurroundSettings>(
+        m_settings.Path(), platform::ProgramDirectory() + "Zuzuvezizu_presets.ini",
+        *m_surroundHost);
+    m_surround->LoadSettings(true);
+}
+
+void CMainFrame::ApplySurroundSettings() {
+    if (m_surround) m_surround->LoadSettings(false);
+}
+
+bool CMainFrame::SurroundOn() {
+    return m_surroundHost && m_surroundHost->SurroundTurn();
+}
+
+void CMainFrame::ShowSurroundDialog() {
+    if (!m_surround) return;
+    // The button toggled itself when pressed; it shows the switch, not the press.
+    m_controls->SetChecked(ui::kIdSurrShow, m_surroundHost->SurroundTurn(), true);
+    {
+        CSurroundDlg dialog(*m_surround, m_skins.get(), this);
+        dialog.Run();
+    }
+    const std::uint32_t supported = m_surround->supportedModes;
+    m_surround->SaveSettings();
+    m_surround = std::make_unique<CSurroundSettings>(
+        m_settings.Path(), platform::ProgramDirectory() + "Zuzuvezizu_presets.ini",
+        *m_surroundHost);
+    m_surround->LoadSettings(false);
+    m_surround->supportedModes = supported;
+}
+
 void CMainFrame::RebuildModuleButtons(ui::CFrameControls& controls, const CXmlNode* modules) {
     modules::RebuildModuleButtons(*m_host, controls, this, modules);
 }
@@ -583,10 +727,21 @@ void CMainFrame::NotifyActiveModuleSkin() {
 }
 
 void CMainFrame::ReshowActiveModule() {
-    // The rebuilt panels were laid over the client area: bring the module's
-    // window back on top, filling it.
-    if (modules::CModuleEntry* active = m_host->GetActiveModule(); active && active->Window)
-        m_moduleSite->ShowModuleWindow(active->Window, true);
+    // The active module is activated again: it hears KelLoadSkin and
+    // KelChangeState(1), its window comes back on top of the rebuilt panels,
+    // and the frame menu and accelerators are made anew.
+    modules::CModuleEntry* active = m_host->GetActiveModule();
+    if (!active) return;
+    for (std::size_t i = 0; i < m_host->Count(); ++i)
+        if (&m_host->Entry(i) == active) m_host->ActivateModule(static_cast<int>(i));
+}
+
+void CMainFrame::OnScrollTextCreated(veneer::CSCScrollStatic* text) {
+    if (m_adverts) m_adverts->OnScrollTextCreated(text);
+}
+
+veneer::CSkinBase* CMainFrame::CreateTvScreen(QWidget* parent) {
+    return m_adverts ? m_adverts->CreateTvScreen(parent) : nullptr;
 }
 
 // ---------------------------------------------------------------- site

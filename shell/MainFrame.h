@@ -14,12 +14,17 @@
 class QMenu;
 class CExtPlayerDX;
 class CEqualizerController;
+class CPlayerSurroundHost;
+class CSurroundSettings;
 
 namespace sonvara {
 class CWindowMessageEvent;
 }
 namespace modules {
 class CModuleHost;
+}
+namespace ui::adverts {
+class CAdverts;
 }
 #include <functional>
 #include <memory>
@@ -39,19 +44,25 @@ namespace shell {
 
 class CLaterSubsystems;
 class CFrameModuleSite;
+class CDeviceWatch;
 class CFrameEqualizerControls;
 
 // Frame command ids the frame acts on itself.
 enum EFrameCommand : unsigned {
     ID_FRAME_COMMAND_NOTHING = 214,
+    ID_SOUND_FORMAT = 234, // the Sound Format dialog
     ID_FRAME_SWALLOWED = 14000,
     ID_FRAME_MINIMIZE = 34070, // to the notification area
     ID_FRAME_ZOOM = 34080,     // maximise / restore
     ID_FRAME_CLOSE = 34090,
     ID_APP_EXIT = 57665,
+    ID_HELP_TOPICS = 57670, // the help, also on F1
     ID_LANGUAGE_FIRST = 600,
     ID_LANGUAGE_LAST = 630,
 };
+
+// Commands 0xF000 and up from menus and accelerators go to the module window.
+inline constexpr unsigned kSystemCommandFirst = 0xF000;
 
 // Frame timers.
 inline constexpr int kAdvertTimerMs = 15000; // timer 2
@@ -94,6 +105,9 @@ public:
     void SetLanguageMenuSource(std::function<std::vector<std::pair<std::string, bool>>()> source) {
         m_languageMenu = std::move(source);
     }
+    std::vector<std::pair<std::string, bool>> LanguageMenuItems() const {
+        return m_languageMenu ? m_languageMenu() : std::vector<std::pair<std::string, bool>>{};
+    }
     // The skin and language pop-ups (commands 366 + index, 600 + index); the
     // context menu of the frame shows them until the frame menu does.
     QMenu* BuildSkinAndLanguageMenu(QWidget* parent);
@@ -111,7 +125,13 @@ public:
     modules::CModuleHost& Host() { return *m_host; }
     CExtPlayerDX& Player() { return *m_player; }
     CEqualizerController& Equalizer() { return *m_equalizer; }
+    // The surround settings (replaced after each showing of their dialog)
+    // and the surround-on switch's keeper.
+    CSurroundSettings& Surround() { return *m_surround; }
+    CPlayerSurroundHost& SurroundHost() { return *m_surroundHost; }
     QTimer& PositionTimer() { return m_positionTimer; }
+    // The advert lines and the banner (from creation step 11 on; null before).
+    ui::adverts::CAdverts* Adverts() { return m_adverts.get(); }
     // The frame menu again (the active module's menu changed).
     void RebuildFrameMenu();
     bool TrayAvailable() const { return m_trayAvailable; }
@@ -130,9 +150,13 @@ public:
     void SaveEqualizerState() override;
     void LoadEqualizerState() override;
     void UpdateEqualizerEnable() override;
+    void ApplySurroundSettings() override;
+    bool SurroundOn() override;
     void RebuildModuleButtons(ui::CFrameControls& controls, const CXmlNode* modules) override;
     void NotifyActiveModuleSkin() override;
     void ReshowActiveModule() override;
+    void OnScrollTextCreated(veneer::CSCScrollStatic* text) override;
+    veneer::CSkinBase* CreateTvScreen(QWidget* parent) override;
 
 protected:
     bool event(QEvent* event) override;
@@ -145,6 +169,8 @@ private:
     // The close sequence; false when a module vetoed it (nothing changed).
     bool CloseSequence();
     bool OnWindowMessage(sonvara::CWindowMessageEvent& message);
+    // The commands the frame handles before any module may see them.
+    bool OnFrameOwnCommand(unsigned id);
     void SavePlacementKeys();
     void MinimizeToTray();
     void ToggleMaximize();
@@ -159,6 +185,11 @@ private:
     // the id was one of them.
     bool OnPlayerCommand(unsigned id);
     void ShowPresetMenu();
+    // The surround settings and their host (creation step 5).
+    void CreateSurround();
+    // Command 16135: the "Surround" dialog, then its settings saved and
+    // read afresh.
+    void ShowSurroundDialog();
     // A device that could not open is told in the status line.
     void ReportDeviceError();
 
@@ -179,6 +210,10 @@ private:
     std::unique_ptr<modules::CModuleHost> m_host;
     std::unique_ptr<CFrameEqualizerControls> m_equalizerControls;
     std::unique_ptr<CEqualizerController> m_equalizer;
+    std::unique_ptr<CPlayerSurroundHost> m_surroundHost;
+    std::unique_ptr<CSurroundSettings> m_surround;
+    CDeviceWatch* m_deviceWatch = nullptr; // owned by the frame (QObject child)
+    std::unique_ptr<ui::adverts::CAdverts> m_adverts;
     std::string m_lastDeviceError;
     bool m_positionThumbReleased = false; // the last position notification
     int m_filterLevel = -1;

@@ -1,5 +1,6 @@
 #include "shell/StartingDlg.h"
 
+#include "shell/ProgramIcon.h"
 #include "shell/StringTable.h"
 
 #include <QGuiApplication>
@@ -77,15 +78,8 @@ QPixmap CStartingDlg::MakePicture() {
     g.setColorAt(0, QColor(0x1e, 0x2a, 0x3f));
     g.setColorAt(1, QColor(0x0d, 0x10, 0x17));
     p.fillRect(QRect(QPoint(0, 0), size), g);
-    // A few bars of a level meter as the emblem.
-    const int base = 130;
-    for (int i = 0; i < 9; ++i) {
-        const int h = 18 + ((i * 37) % 60);
-        QLinearGradient bar(0, base - h, 0, base);
-        bar.setColorAt(0, QColor(0x4f, 0xd1, 0xc5));
-        bar.setColorAt(1, QColor(0x2b, 0x6c, 0xb0));
-        p.fillRect(QRect(40 + i * 12, base - h, 8, h), bar);
-    }
+    // A few bars of a level meter as the emblem (also the window icon).
+    PaintProgramMark(p, QRectF(40, 130 - 74, 104, 74));
     QFont title = p.font();
     title.setPixelSize(40);
     title.setBold(true);

@@ -1,4 +1,5 @@
 #include "ui/FrameControls.h"
+#include "ui/ScrollStaticAutoTooltip.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -267,7 +268,7 @@ veneer::CSkinBase* CFrameControls::MakeControl(int kind, const SControlRow& row,
         control = new veneer::CSCStatic(frame);
         break;
     case kKindScrollText: {
-        auto* s = new veneer::CSCScrollStatic(frame);
+        auto* s = new CScrollStaticAutoTooltip(frame);
         m_site->OnScrollTextCreated(s);
         control = s;
         break;
@@ -309,6 +310,10 @@ void CFrameControls::HookUp(veneer::CSkinBase* control, int windowId) {
 }
 
 bool CFrameControls::PlaceControl(veneer::CSkinBase* control, const CXmlNode& element) {
+    return PlaceAt(control, element, 0, 0);
+}
+
+bool CFrameControls::PlaceAt(veneer::CSkinBase* control, const CXmlNode& element, int dx, int dy) {
     if (!control) return false;
     const SPlacement p = ReadPlacement(element);
     CAutoPanel* panel = p.hasOwner ? m_panels->Panel(p.owner) : nullptr;
@@ -317,7 +322,24 @@ bool CFrameControls::PlaceControl(veneer::CSkinBase* control, const CXmlNode& el
         control->GetWnd()->hide();
         return false;
     }
-    return panel->AddControl(control, p.x, p.y, p.cx, p.cy, p.flags);
+    return panel->AddControl(control, p.x + dx, p.y + dy, p.cx, p.cy, p.flags);
+}
+
+bool CFrameControls::DressModuleButton(veneer::CSkinBase* button, const CXmlNode& element,
+                                       const std::string& text, int dx, int dy) {
+    if (!button) return false;
+    // As for the other check buttons, a missing image leaves the plain look
+    // (named after the module) rather than a button nobody can find.
+    const std::int32_t image = OpenSkinImage(element, "Source");
+    if (image > 0) {
+        veneer::SKIN_IMAGE_RESOURCES r;
+        r.image = image;
+        button->UseCustomSkin(reinterpret_cast<veneer::_UNKNOWN_RESOURCES_*>(&r));
+    }
+    if (!PlaceAt(button, element, dx, dy)) return false;
+    button->SetTooltip(text, text);
+    button->GetWnd()->setAccessibleName(QString::fromStdString(text));
+    return true;
 }
 
 veneer::CSkinBase* CFrameControls::FindControlById(int instanceId) const {

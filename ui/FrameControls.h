@@ -56,6 +56,13 @@ public:
     // element's place. False (control left where it is) with no such owner.
     bool PlaceControl(veneer::CSkinBase* control, const CXmlNode& element);
 
+    // Dresses a module button from a "ModuleButton" element: the check
+    // button strip of its "Source", the place it gives moved by (dx, dy), and
+    // text as tooltip and status text. False, and the button hidden, when
+    // the element names no valid owner panel.
+    bool DressModuleButton(veneer::CSkinBase* button, const CXmlNode& element,
+                           const std::string& text, int dx = 0, int dy = 0);
+
     // Look-ups.
     std::vector<veneer::CSkinBase*> FindControls(int rowId) const {
         return m_table.Controls(rowId);
@@ -109,6 +116,7 @@ private:
                                    int windowId);
     std::int32_t OpenSkinImage(const CXmlNode& element, const char* attribute);
     void HookUp(veneer::CSkinBase* control, int windowId);
+    bool PlaceAt(veneer::CSkinBase* control, const CXmlNode& element, int dx, int dy);
 
     IFrameSite* m_site;
     CFramePanels* m_panels;

@@ -108,12 +108,24 @@ int AfxSCMessageBox(const char* text, unsigned type, unsigned /*helpId*/) {
     return ShowBox({text ? text : "", DefaultCaption(), type});
 }
 
-int ShowMessageBox(std::uint32_t textId, std::uint32_t captionId, std::uint32_t type,
-                   std::uint32_t /*reserved1*/, std::uint32_t /*reserved2*/) {
-    std::string text = Resolver() ? Resolver()(textId) : std::string();
-    if (text.empty()) return 0;
-    std::string caption = captionId && Resolver() ? Resolver()(captionId) : DefaultCaption();
-    return ShowBox({text, caption.empty() ? DefaultCaption() : caption, type});
+namespace {
+
+// A word below 0x10000 is a string id, as resource ids are; anything else is
+// the address of the caller's own NUL-terminated text.
+std::string WordText(std::intptr_t word) {
+    if (word == 0) return {};
+    if (IsStringId(word)) return Resolver() ? Resolver()(static_cast<std::uint32_t>(word)) : "";
+    return reinterpret_cast<const char*>(word);
+}
+
+} // namespace
+
+int ShowMessageBox(std::intptr_t text, std::intptr_t caption, std::intptr_t type,
+                   std::intptr_t /*reserved1*/, std::intptr_t /*reserved2*/) {
+    const std::string body = WordText(text);
+    if (body.empty()) return 0;
+    const std::string title = WordText(caption);
+    return ShowBox({body, title.empty() ? DefaultCaption() : title, static_cast<unsigned>(type)});
 }
 
 } // namespace trestle

@@ -58,11 +58,17 @@ void SetStringResolver(StringResolver resolver);
 // accepted for callers that pass one; there is no context help.
 int AfxSCMessageBox(const char* text, unsigned type = MB_OK, unsigned helpId = 0);
 
-// The module interface's box, five 32-bit words: the string id of the text,
-// the string id of the caption (0: the default caption), the type as for
-// AfxSCMessageBox, and two reserved words. Ids whose text is empty show
-// nothing and return 0.
-int ShowMessageBox(std::uint32_t textId, std::uint32_t captionId, std::uint32_t type,
-                   std::uint32_t reserved1, std::uint32_t reserved2);
+// The module interface's box, five words: the text, the caption (0: the
+// default caption), the type as for AfxSCMessageBox, and two reserved words.
+// Text and caption are each either a string id of the host (a value below
+// 0x10000, see IsStringId) or a pointer to the caller's own NUL-terminated
+// UTF-8 text. A text that is empty shows nothing and returns 0.
+int ShowMessageBox(std::intptr_t text, std::intptr_t caption, std::intptr_t type,
+                   std::intptr_t reserved1, std::intptr_t reserved2);
+
+// Whether a word of ShowMessageBox is a string id rather than a text.
+inline bool IsStringId(std::intptr_t word) {
+    return word > 0 && word < 0x10000;
+}
 
 } // namespace trestle

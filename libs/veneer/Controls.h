@@ -24,11 +24,13 @@
 #include <QMenu>
 #include <QString>
 #include <QStringList>
-#include <QTreeWidget>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "libs/veneer/SkinBase.h"
+#include "libs/veneer/TreeCtrl.h"
+#include "sonvara/MenuTree.h"
 
 class QTimer;
 
@@ -118,8 +120,13 @@ public:
     int CurrentIndex() const { return m_index; }
     // Moves the text by the scroll speed; past its end the next text starts.
     void Tick();
+    // The scroll timer (id kScrollTimer) runs every intervalMs while started.
     void Start(int intervalMs);
     void Stop();
+    // The timer handler: the scroll timer ticks. Subclasses that add to it
+    // call this first.
+    virtual void OnTimer(int timerId);
+    static constexpr int kScrollTimer = 1;
 
 Q_SIGNALS:
     void LinkActivated(const QString& link);
@@ -270,29 +277,60 @@ protected:
     int m_templateId;
 };
 
+// A pop-up menu. Filled from a menu tree (sonvara/MenuTree.h) it keeps each
+// command's id on its action (QAction::data) and makes its submenus
+// CSCMenus too; TrackPopupMenu shows it and returns the command chosen.
+// Owner-drawn, it paints itself (and its submenus) from the current skin:
+// the skin's face, text, highlight and border colours and the font of the
+// SKIN element's "MenuFont" attribute (a LogFont text), with check and radio
+// marks drawn as vectors, so it stays sharp at any device pixel ratio.
+// Keyboard navigation and mnemonics ('&') are QMenu's.
 class CSCMenu : public QMenu, public CSkinBase {
     Q_OBJECT
 public:
+    // What an update handler may change of a command item before it shows.
+    struct SCommandUI {
+        bool enabled = true;
+        bool checked = false;
+        bool radio = false; // the check shows as a radio mark
+        QString text;       // empty: keep the item's text
+    };
+    // Asked for every command item each time its pop-up is about to show.
+    using UpdateHandler = std::function<void(unsigned id, SCommandUI& ui)>;
+
     explicit CSCMenu(QWidget* parent = nullptr);
+    ~CSCMenu() override;
     QWidget* GetWnd() override { return this; }
     // Owner-drawn: the menu takes the skin's colours; cleared: the plain look.
     void ChangeToOwnerDraw();
     void ClearOwnerDraw();
     bool IsOwnerDraw() const { return m_ownerDraw; }
 
+    // Replaces the menu's items with the tree's. Items with the tree's
+    // Disabled, Checked, RadioCheck and Default states start so; a pop-up
+    // item becomes a submenu. A command's id is its action's data.
+    void SetMenuTree(const SvMenuTree& tree);
+    void SetUpdateHandler(UpdateHandler handler);
+    // Shows the menu at a global position and waits for the user. The id of
+    // the command chosen (in any submenu), or 0 when none was.
+    unsigned TrackPopupMenu(const QPoint& globalPosition);
+    // The action of the first command with this id, in this menu or below.
+    QAction* FindCommand(unsigned id) const;
+
+    // Tests answer menus without a modal loop: while a hook is set,
+    // TrackPopupMenu calls it instead of waiting for the user and returns
+    // its result. Null removes it.
+    using TrackHook = std::function<unsigned(CSCMenu& menu, const QPoint& globalPosition)>;
+    static void SetTrackHook(TrackHook hook);
+
 protected:
     bool TakeResources(const _UNKNOWN_RESOURCES_* resources) override;
+    void UpdateItems();
+    void ApplyLook(bool ownerDraw);
+
     bool m_ownerDraw = false;
-};
-
-class CSCTreeCtrl : public QTreeWidget, public CSkinBase {
-    Q_OBJECT
-public:
-    explicit CSCTreeCtrl(QWidget* parent = nullptr);
-    QWidget* GetWnd() override { return this; }
-
-protected:
-    bool TakeResources(const _UNKNOWN_RESOURCES_* resources) override;
+    UpdateHandler m_update;
+    std::unique_ptr<QStyle> m_style;
 };
 
 // A panel: paints its background image; its initial size is the image's.

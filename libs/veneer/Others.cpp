@@ -58,26 +58,6 @@ bool CSCScaleDialog::TakeResources(const _UNKNOWN_RESOURCES_* r) {
     return TakePalette(this, r);
 }
 
-CSCMenu::CSCMenu(QWidget* parent) : QMenu(parent) {}
-bool CSCMenu::TakeResources(const _UNKNOWN_RESOURCES_* r) {
-    return TakePalette(this, r);
-}
-
-void CSCMenu::ChangeToOwnerDraw() {
-    m_ownerDraw = true;
-    ApplySkinPalette(this);
-}
-
-void CSCMenu::ClearOwnerDraw() {
-    m_ownerDraw = false;
-    setPalette(QPalette());
-}
-
-CSCTreeCtrl::CSCTreeCtrl(QWidget* parent) : QTreeWidget(parent) {}
-bool CSCTreeCtrl::TakeResources(const _UNKNOWN_RESOURCES_* r) {
-    return TakePalette(this, r);
-}
-
 // ---------------------------------------------------------------- panel
 
 CSCScalePanel::CSCScalePanel(QWidget* parent) : QWidget(parent) {}

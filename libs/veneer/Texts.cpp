@@ -119,9 +119,13 @@ void CSCScrollStatic::Tick() {
 void CSCScrollStatic::Start(int intervalMs) {
     if (!m_timer) {
         m_timer = new QTimer(this);
-        connect(m_timer, &QTimer::timeout, this, &CSCScrollStatic::Tick);
+        connect(m_timer, &QTimer::timeout, this, [this] { OnTimer(kScrollTimer); });
     }
     m_timer->start(intervalMs);
+}
+
+void CSCScrollStatic::OnTimer(int timerId) {
+    if (timerId == kScrollTimer) Tick();
 }
 
 void CSCScrollStatic::Stop() {

@@ -2,7 +2,9 @@
 
 #include "platform/Paths.h"
 #include "platform/Profile.h"
+#include "platform/audio/PortAudioCaptureDevice.h"
 #include "platform/audio/PortAudioOutputDevice.h"
+#include "platform/audio/TimedCaptureDevice.h"
 #include "platform/audio/TimedOutputDevice.h"
 
 #include <cstdlib>
@@ -40,6 +42,37 @@ std::unique_ptr<OutputDevice> CreateOutputDevice(const std::string& name, std::s
     }
     if (error) *error = "unknown output device \"" + name + "\"";
     return nullptr;
+}
+
+std::unique_ptr<CaptureDevice> CreateCaptureDevice(const std::string& name, std::string* error) {
+    auto fail = [error](std::string why) {
+        if (error) *error = std::move(why);
+        return nullptr;
+    };
+    if (name == "portaudio") return std::make_unique<PortAudioCaptureDevice>();
+    if (name.rfind("portaudio:", 0) == 0) {
+        if (name.size() > 10) return std::make_unique<PortAudioCaptureDevice>(name.substr(10));
+        return fail("the input device \"portaudio:\" needs a device name");
+    }
+    if (name == "null") return std::make_unique<NullCaptureDevice>();
+    if (name.rfind("tone:", 0) == 0) {
+        char* end = nullptr;
+        const double hz = std::strtod(name.c_str() + 5, &end);
+        if (end != name.c_str() + 5 && *end == '\0' && hz > 0)
+            return std::make_unique<ToneCaptureDevice>(hz);
+        return fail("the input device \"" + name + "\" needs a frequency in Hz");
+    }
+    if (name.rfind("wav:", 0) == 0) {
+        if (name.size() > 4) return std::make_unique<WavCaptureDevice>(name.substr(4));
+        return fail("the input device \"wav:\" needs a file path");
+    }
+    return fail("unknown input device \"" + name + "\"");
+}
+
+bool OutputSupportsLayout(const std::string& name, std::uint16_t channels,
+                          std::uint32_t channelMask, std::uint32_t sampleRate) {
+    const std::unique_ptr<OutputDevice> device = CreateOutputDevice(name);
+    return device && device->SupportsLayout(channels, channelMask, sampleRate);
 }
 
 std::uint32_t DefaultOutputVolume() {

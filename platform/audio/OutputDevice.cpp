@@ -8,6 +8,10 @@ namespace platform::audio {
 
 OutputDevice::~OutputDevice() = default;
 
+bool OutputDevice::SupportsLayout(std::uint16_t channels, std::uint32_t, std::uint32_t sampleRate) {
+    return channels > 0 && sampleRate > 0;
+}
+
 bool OutputDevice::Open(const WAVEFORMATEX& format, std::uint32_t bufferBytes) {
     Close();
     m_error.clear();

@@ -81,6 +81,11 @@ public:
     const std::string& Error() const { return m_error; }
     // The backend's name as selected ("portaudio", "null", "wav:PATH", "virtual").
     virtual std::string Name() const = 0;
+    // Whether the device would open 16-bit PCM with this many channels, this
+    // channel mask and this rate. Devices without hardware take every
+    // layout; the real one asks the sound system. Only while closed.
+    virtual bool SupportsLayout(std::uint16_t channels, std::uint32_t channelMask,
+                                std::uint32_t sampleRate);
 
 protected:
     OutputDevice() = default;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/audio/OutputDevice.h"
+#include "platform/audio/PortAudioStream.h"
 
 namespace platform::audio {
 
@@ -16,6 +17,11 @@ public:
     PortAudioOutputDevice();
     ~PortAudioOutputDevice() override;
     std::string Name() const override { return "portaudio"; }
+    // Asks the default output device for 16-bit PCM of that many channels
+    // (PortAudio knows no channel masks: a device that takes the channel
+    // count is taken to place them in the usual order).
+    bool SupportsLayout(std::uint16_t channels, std::uint32_t channelMask,
+                        std::uint32_t sampleRate) override;
 
     // The body of the sound system's callback (real-time thread only).
     void FillDeviceBuffer(void* output, unsigned long frames) {
@@ -30,8 +36,7 @@ protected:
     void DoStop() override;
 
 private:
-    void* m_stream = nullptr;
-    bool m_initialised = false;
+    PortAudioStream m_stream;
 };
 
 } // namespace platform::audio

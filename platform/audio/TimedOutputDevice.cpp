@@ -1,7 +1,6 @@
 #include "platform/audio/TimedOutputDevice.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 namespace platform::audio {
@@ -17,7 +16,7 @@ void PutLE(std::uint8_t* p, std::uint32_t v, int bytes) {
 
 TimedOutputDevice::~TimedOutputDevice() {
     // Concrete devices close in their own destructors; this catches the rest.
-    if (m_thread.joinable()) DoStop();
+    if (m_realTime.IsRunning()) DoStop();
 }
 
 void TimedOutputDevice::OnPlayed(const std::uint8_t*, std::uint32_t) {}
@@ -40,11 +39,10 @@ bool TimedOutputDevice::DoStart() {
         m_manualStopped = false;
         return true;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_quit = false;
-    }
-    m_thread = std::thread([this] { Run(); });
+    // After a hold-up longer than the buffer lasts the clock carries on from
+    // now rather than race through the backlog.
+    m_realTime.Start(SampleRate(), BufferBytes() / BlockAlign(),
+                     [this](std::uint32_t frames) { PlayFrames(frames); });
     return true;
 }
 
@@ -56,13 +54,7 @@ void TimedOutputDevice::DoStop() {
         m_manualStopped = true;
         return;
     }
-    if (!m_thread.joinable()) return;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_quit = true;
-    }
-    m_wake.notify_all();
-    m_thread.join();
+    m_realTime.Stop();
 }
 
 std::uint32_t TimedOutputDevice::Advance(std::uint32_t frames) {
@@ -86,34 +78,6 @@ void TimedOutputDevice::PlayFrames(std::uint32_t frames) {
             Consume(nullptr, bytes);
         }
         frames -= n;
-    }
-}
-
-void TimedOutputDevice::Run() {
-    using Clock = std::chrono::steady_clock;
-    const std::uint64_t rate = SampleRate();
-    const std::uint64_t bufferFrames = BufferBytes() / BlockAlign();
-    auto start = Clock::now();
-    std::uint64_t played = 0;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (!m_quit) {
-        m_wake.wait_for(lock, std::chrono::milliseconds(5));
-        if (m_quit) break;
-        const auto elapsed =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
-        std::uint64_t due = static_cast<std::uint64_t>(elapsed) * rate / 1000000000u;
-        if (due - played > bufferFrames) {
-            // The thread was held up for longer than the buffer lasts; like a
-            // sound card after an overrun, carry on from now rather than race
-            // through the backlog.
-            played = due - bufferFrames / 2;
-        }
-        const auto frames = static_cast<std::uint32_t>(due - played);
-        if (frames == 0) continue;
-        lock.unlock();
-        PlayFrames(frames);
-        lock.lock();
-        played += frames;
     }
 }
 

@@ -12,13 +12,12 @@
 //   VirtualOutputDevice  (tests)     manual clock; keeps what it played
 #pragma once
 
+#include "platform/audio/FrameClock.h"
 #include "platform/audio/OutputDevice.h"
 
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace platform::audio {
 
@@ -49,14 +48,10 @@ protected:
 
 private:
     void PlayFrames(std::uint32_t frames);
-    void Run();
 
     const Clock m_clock;
     std::vector<std::uint8_t> m_scratch;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_quit = false;
+    FrameClock m_realTime;
     // Held by Advance for its whole run, and taken by DoStop, so a device
     // stopped and released from another thread (the player's, at the end of
     // a stream) never goes while the manual clock is still inside it.

@@ -19,8 +19,10 @@
 //                   1 and a new instance in *instance (never freeing what
 //                   *instance held before); settings absent from the store
 //                   take their defaults
-//   SavePreset      1, or 0 when the registry sub-key cannot be created
-//   SavePresetXml   1
+//   SavePreset      1, or 0 when the settings were not stored (the INI file
+//                   or registry store cannot be written); the old file
+//                   then stays as it was; 0 without a file or key
+//   SavePresetXml   1, or 0 without a node
 //   OpenStream      0 when open; non-zero when refused (null format, more
 //                   than 8 channels, a rate outside 8000..192000); a refused
 //                   instance is closed and ProcessStream then returns 0

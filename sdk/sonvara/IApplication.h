@@ -19,6 +19,8 @@ public:
     virtual int SetParam(const char* owner, const char* key, const char* value) = 0;
     // Reads the key into buffer (at most size characters with the NUL).
     // FALSE for an unknown owner (buffer untouched) or an empty value.
+    // The host's own section ("Main frame") holds the recording format the
+    // user chose: see sonvara/RecordingFormat.h.
     virtual int GetParam(const char* owner, const char* key, char* buffer, unsigned size) = 0;
     // Fetches the named module's menu again (KelGetMenu) and rebuilds the
     // frame menu when that module is active. FALSE when no module has the
@@ -26,8 +28,15 @@ public:
     virtual int RefreshModuleMenu(const char* moduleName) = 0;
     // The program directory, ending with '/'.
     virtual const char* GetAppPath() = 0;
-    // Passed unchanged to the host's message box (text, caption, flags, ...);
-    // returns the button pressed.
+    // Passed unchanged to the host's message box: a = the text, b = the
+    // caption (0: the product's name), c = the type (buttons and icon as
+    // Windows numbers them: 0 OK, 1 OK/Cancel, 3 Yes/No/Cancel, 4 Yes/No;
+    // 0x10 error, 0x20 question, 0x30 warning, 0x40 information), d and e
+    // reserved (0). Text and caption are each a pointer to the module's own
+    // NUL-terminated UTF-8 string, e.g. reinterpret_cast<std::intptr_t>("Hi"),
+    // or a value below 0x10000, which names one of the host's strings.
+    // Returns the button pressed (1 OK, 2 Cancel, 6 Yes, 7 No), 0 for an
+    // empty text.
     virtual int ShowMessage(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
                             std::intptr_t e) = 0;
     // Opens the help, Help/index.html of the program directory, in the
@@ -48,9 +57,11 @@ public:
     // Shows text in the status line for milliseconds, then the kept status
     // returns. A null text does nothing. Any thread.
     virtual void ShowStatusMessage(const char* text, unsigned milliseconds) = 0;
-    // Lets the user pick files from the music library; the list stays owned
-    // by the host and valid until the next call. Empty while the host has no
-    // music library.
+    // Shows the music library (playlists.xml and fileDB.dat of the settings
+    // folder) modally; the files of the playlist the user double-clicks, in
+    // playlist order. Empty when the user closes the dialog, double-clicks a
+    // track or has no library. The list stays owned by the host and valid
+    // until the next call.
     virtual const std::vector<std::string>* SelectLibraryFiles() = 0;
 
 protected:

@@ -13,6 +13,7 @@ class IPlayer;
 class IMicro;
 class IModuleCom;
 class ISkin;
+class IEffectManager;
 
 // Frees a string returned by IQueryInterface::GetCurrentSkinName. Inline so
 // that the module frees with the same allocator family the host used
@@ -34,6 +35,11 @@ public:
     // caller owns and frees with SvFreeString. Empty (not null) before any
     // skin is current; null only when memory ran out.
     virtual wchar_t* GetCurrentSkinName() = 0;
+    // The host's effect manager (sonvara/EffectManager.h): the effects of
+    // the frame's effect menus, for a module to create and run. Null when
+    // the host has none. The last slot, so modules built before it exist
+    // keep working.
+    virtual IEffectManager* GetEffectManager() = 0;
 
 protected:
     ~IQueryInterface() = default;

@@ -1,11 +1,14 @@
 // The whole program path, offscreen: the real application and frame start
-// in a scratch program folder whose Modules folder holds the tone module,
+// in a scratch program folder whose Modules folder holds the tone module
+// (and the observer module, for what a user meets with two modules),
 // PLAYER_PLAY goes through the frame's command path, the frame's event loop
 // runs until the module's tone has played out through the configured wav:
 // device, and the file written at close holds the tone.
 #include "audio/EqualizerController.h"
 #include "audio/ExtPlayer.h"
 #include "audio/ExtPlayerDX.h"
+#include "audio/SurroundSettings.h"
+#include "audio/dialogs/SurroundDlg.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/trestle/TrestleMessageBox.h"
 #include "libs/veneer/Controls.h"
@@ -19,13 +22,17 @@
 #include "shell/WindowMessage.h"
 #include "sonvara/Messages.h"
 #include "support/TempDir.h"
+#include "support/WavFile.h"
 #include "ui/ControlTable.h"
 #include "ui/FrameControls.h"
+#include "ui/SkinList.h"
 
 #include <QCoreApplication>
 #include <QKeySequence>
+#include <QPlainTextEdit>
 #include <QShortcut>
 #include <QTest>
+#include <QWindow>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -36,36 +43,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct WavData {
-    std::uint16_t channels = 0;
-    std::uint32_t rate = 0;
-    std::vector<std::int16_t> samples;
-};
-
-// Reads a 16-bit PCM WAV file by its chunks.
-bool ReadWav(const std::string& path, WavData& out) {
-    std::string bytes;
-    if (!platform::ReadWholeFile(path, bytes) || bytes.size() < 12) return false;
-    if (bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return false;
-    std::size_t at = 12;
-    while (at + 8 <= bytes.size()) {
-        std::uint32_t size = 0;
-        std::memcpy(&size, bytes.data() + at + 4, 4);
-        const std::string id = bytes.substr(at, 4);
-        const std::size_t body = at + 8;
-        if (body + size > bytes.size()) return false;
-        if (id == "fmt ") {
-            std::memcpy(&out.channels, bytes.data() + body + 2, 2);
-            std::memcpy(&out.rate, bytes.data() + body + 4, 4);
-        } else if (id == "data") {
-            out.samples.resize(size / 2);
-            std::memcpy(out.samples.data(), bytes.data() + body, out.samples.size() * 2);
-            return out.channels != 0;
-        }
-        at = body + size + (size & 1);
-    }
-    return false;
-}
+using testsupport::ReadWav;
+using testsupport::WavData;
 
 class FrameTone : public ::testing::Test {
 protected:
@@ -209,11 +188,17 @@ TEST_F(FrameWithFullSkin, PlayerAndEqualizerStateCrossStartControlsAndClose) {
                     CEqualizerController::GainFromPosition(150));
     EXPECT_EQ(frame.Host().Player().GetShuffle(), 1);
 
-    // The skin names a module that is not loaded: its button is there,
-    // disabled; the loaded Tone module keeps its place behind.
-    ASSERT_EQ(controls.ModuleButtons().size(), 1u);
-    EXPECT_EQ(controls.ModuleButtons()[0].id, -1);
-    EXPECT_FALSE(controls.ModuleButtons()[0].control->GetWnd()->isEnabled());
+    // The skin names modules that are not loaded: their buttons are there,
+    // disabled; the loaded Tone module keeps its place behind, on the
+    // skin's button for other modules.
+    const auto& rows = controls.ModuleButtons();
+    ASSERT_EQ(rows.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(rows[i].id, -1);
+        EXPECT_FALSE(rows[i].control->GetWnd()->isEnabled());
+    }
+    EXPECT_EQ(rows[3].id, 236);
+    EXPECT_EQ(rows[3].tooltip, "Tone");
     EXPECT_EQ(later.ModuleDisplayNames(), std::vector<std::string>{"Tone"});
 
     Command(ui::kIdEquaTurn);
@@ -262,6 +247,164 @@ TEST_F(FrameWithFullSkin, PlayerAndEqualizerStateCrossStartControlsAndClose) {
     EXPECT_EQ(Value("PLAYER", "EqualizerTurn"), "Off");
     EXPECT_EQ(Value("PLAYER", "EqualizerBand3"), "150");
     EXPECT_EQ(Value("PLAYER", "Shuffle"), "Off");
+}
+
+// Both test modules installed, with the shipped skins: what a user meets.
+class FrameWithTwoModules : public FrameWithFullSkin {
+protected:
+    void SetUp() override {
+        FrameWithFullSkin::SetUp();
+        fs::create_symlink(OBSERVER_MODULE, program + "Modules/Observer.so");
+        trestle::SetMessageBoxHook([this](const trestle::MessageBoxRequest& r) {
+            boxes.push_back(r);
+            return trestle::IDOK;
+        });
+    }
+    // The module button whose tooltip names the module.
+    veneer::CSCButton* ButtonOf(const char* module) {
+        for (const ui::SModuleButtonRow& row : app->Frame()->Controls().ModuleButtons())
+            if (row.tooltip == module) return dynamic_cast<veneer::CSCButton*>(row.control);
+        return nullptr;
+    }
+    // What the observer module was sent, as its window shows it.
+    QString ObserverLog() {
+        modules::CModuleEntry* entry = app->Frame()->Host().FindModule("Observer");
+        auto* view = entry ? qobject_cast<QPlainTextEdit*>(entry->Window) : nullptr;
+        return view ? view->toPlainText() : QString();
+    }
+    void Click(QWidget* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCoreApplication::processEvents(); // the button's command is posted
+    }
+    std::vector<trestle::MessageBoxRequest> boxes;
+};
+
+// Module buttons that were never placed, a module window stuck at its old
+// size, a module swallowing close and zoom, a module's text read as a string
+// id, a skin change that did not activate the module again, and transport
+// buttons left in the playing state: all met in one session with two modules.
+TEST_F(FrameWithTwoModules, TwoModulesAreSwitchedResizedAndClosedOnBothSkins) {
+    shell::CMainFrame& frame = Start();
+    modules::CModuleHost& host = frame.Host();
+    ASSERT_EQ(later.ModuleDisplayNames(), (std::vector<std::string>{"Observer", "Tone"}));
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Sonvara : Observer"));
+    EXPECT_FALSE(frame.windowIcon().isNull());
+    frame.showNormal();
+    frame.resize(900, 560);
+    QCoreApplication::processEvents();
+
+    for (int round = 0; round < 2; ++round) {
+        const std::string skin = frame.Skins().Current()->name;
+        SCOPED_TRACE(skin);
+        veneer::CSCButton* observer = ButtonOf("Observer");
+        veneer::CSCButton* tone = ButtonOf("Tone");
+        ASSERT_NE(observer, nullptr);
+        ASSERT_NE(tone, nullptr);
+        // Neither is named by the skin: both wear its button for other
+        // modules, one under the other in the side panel.
+        for (veneer::CSCButton* b : {observer, tone}) {
+            EXPECT_TRUE(b->isVisibleTo(&frame));
+            EXPECT_TRUE(b->isEnabled());
+            EXPECT_TRUE(b->IsCustomSkin());
+            EXPECT_EQ(b->parentWidget(), frame.Panels().Panel(ui::EPanel::Left));
+        }
+        EXPECT_EQ(observer->toolTip(), QStringLiteral("Observer"));
+        EXPECT_EQ(observer->geometry(), QRect(4, 92, 36, 36));
+        EXPECT_EQ(tone->geometry(), QRect(4, 134, 36, 36));
+        EXPECT_TRUE(observer->isChecked());
+        EXPECT_FALSE(tone->isChecked());
+        fs::create_directories(SCREENSHOT_DIR);
+        EXPECT_TRUE(frame.grab().save(QString::fromStdString(std::string(SCREENSHOT_DIR) +
+                                                             "/sonvara-modules-" + skin + ".png")));
+
+        Click(tone);
+        EXPECT_EQ(host.GetActiveModule()->Name, "Tone");
+        EXPECT_TRUE(tone->isChecked());
+        EXPECT_FALSE(observer->isChecked());
+        EXPECT_EQ(frame.windowTitle(), QStringLiteral("Sonvara : Tone"));
+        Click(observer);
+        EXPECT_EQ(host.GetActiveModule()->Name, "Observer");
+
+        if (round == 0) {
+            // Another skin: the shown module is activated anew.
+            const int statesBefore = ObserverLog().count(QStringLiteral("state 1"));
+            Command(static_cast<unsigned>(ui::kSkinCommandFirst +
+                                          (frame.Skins().CurrentIndex() == 0 ? 1 : 0)));
+            EXPECT_NE(frame.Skins().Current()->name, skin);
+            EXPECT_EQ(ObserverLog().count(QStringLiteral("state 1")), statesBefore + 1);
+            EXPECT_TRUE(ObserverLog().endsWith(QStringLiteral("skin\nskin\nstate 1")))
+                << ObserverLog().toStdString();
+        }
+    }
+
+    // Resizing by the bottom-right corner; the module window follows, and
+    // the left edge stops at the skin's minimum width.
+    QWidget* shown = host.GetActiveModule()->Window;
+    QWindow* window = frame.windowHandle();
+    ASSERT_NE(window, nullptr);
+    const QSize before = frame.size();
+    const QPoint corner(before.width() - 2, before.height() - 2);
+    QTest::mousePress(window, Qt::LeftButton, {}, corner);
+    QTest::mouseMove(window, corner + QPoint(120, 80));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, corner + QPoint(120, 80));
+    EXPECT_EQ(frame.size(), before + QSize(120, 80));
+    EXPECT_EQ(shown->geometry(), frame.ModuleClientArea()->rect());
+    const QPoint leftEdge(1, frame.height() / 2);
+    QTest::mousePress(window, Qt::LeftButton, {}, leftEdge);
+    QTest::mouseMove(window, leftEdge + QPoint(2000, 0));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, leftEdge + QPoint(2000, 0));
+    EXPECT_EQ(frame.width(), frame.minimumWidth());
+    EXPECT_EQ(shown->geometry(), frame.ModuleClientArea()->rect());
+
+    // The observer claims every command offered to it; the frame's own
+    // come first all the same, and system commands reach its window.
+    Command(ui::kIdPlayerShow);
+    EXPECT_EQ(shown->geometry(), frame.ModuleClientArea()->rect());
+    Command(shell::ID_FRAME_ZOOM);
+    EXPECT_TRUE(frame.isMaximized());
+    EXPECT_EQ(shown->geometry(), frame.ModuleClientArea()->rect());
+    Command(0xF060);
+    EXPECT_TRUE(ObserverLog().contains(QStringLiteral("window 0x0111 61536")));
+    EXPECT_FALSE(ObserverLog().contains(QStringLiteral("routed 34080")));
+
+    // The module's own words in the host's message box.
+    EXPECT_EQ(host.SendModuleMessage("Observer", "Main frame", "say Hello from a module"), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Hello from a module");
+    EXPECT_EQ(boxes[0].caption, "Observer module");
+    EXPECT_EQ(boxes[0].type, 0x40u);
+    EXPECT_TRUE(ObserverLog().contains(QStringLiteral("box answered 1")));
+
+    // A tone that ends by itself leaves the transport as a Stop would.
+    Click(ButtonOf("Tone"));
+    ui::CFrameControls& controls = frame.Controls();
+    QWidget* stop = controls.FindControls(ui::kIdPlayerStop).front()->GetWnd();
+    Command(sonvara::ID_PLAYER_PLAY);
+    ASSERT_EQ(frame.Player().GetState(), CExtPlayer::kPlaying) << frame.Player().GetDeviceError();
+    EXPECT_TRUE(stop->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !stop->isEnabled(); }, 30000));
+    EXPECT_EQ(frame.Player().GetStopReason(), CExtPlayer::kEndOfStream);
+    EXPECT_FALSE(controls.FindControls(ui::kIdPlayerPause).front()->GetWnd()->isEnabled());
+    EXPECT_TRUE(controls.FindControls(ui::kIdPlayerPlay).front()->GetWnd()->isEnabled());
+    EXPECT_FALSE(frame.PositionTimer().isActive());
+
+    // Closed while the greedy module is shown.
+    Click(ButtonOf("Observer"));
+    Command(shell::ID_FRAME_CLOSE);
+    EXPECT_FALSE(frame.isVisible());
+    app->ExitInstance(0);
+    app.reset();
+}
+
+// Files for a module that is not installed must not vanish without a word.
+TEST_F(FrameTone, FilesNoModuleTakesAreNamedInTheStatusLineAndTheLog) {
+    shell::CMainFrame& frame = Start({"/music/a b.mp3", "/music/c.mp3"});
+    EXPECT_EQ(frame.StatusText(),
+              "Not opened: \"a b.mp3\", \"c.mp3\" (no module \"Sonvara Suite\")");
+    CloseAndExit();
+    std::string log;
+    ASSERT_TRUE(platform::ReadWholeFile(settingsDir + "sonvara-debug.log", log));
+    EXPECT_NE(log.find("\"/music/a b.mp3\", \"/music/c.mp3\""), std::string::npos) << log;
 }
 
 // A device that cannot be opened must not look like silent playing.
@@ -315,6 +458,60 @@ TEST_F(FrameTone, MergedAcceleratorsBecomeShortcutsAndTheFirstOfEqualKeysWins) {
     for (QShortcut* s : frame.findChildren<QShortcut*>())
         EXPECT_NE(s->key(), QKeySequence(QStringLiteral("Ctrl+M")));
     CloseAndExit();
+}
+
+// Surround switched on from its dialog while the tone plays: the output
+// starts again in 5.1 (the WAV file of the new run has six channels), the
+// frame's SURR_SHOW button shows the switch and keeps showing it across a
+// skin change, and the close stores the switch and the settings.
+TEST_F(FrameWithFullSkin, SurroundTurnedOnWhilePlayingSwitchesTheOutputAndKeepsTheButton) {
+    setenv("SONVARA_TONE_MS", "1500", 1);
+    shell::CMainFrame& frame = Start();
+    ui::CFrameControls& controls = frame.Controls();
+    auto surrShow = [&] {
+        const auto list = controls.FindControls(ui::kIdSurrShow);
+        return list.empty() ? nullptr : dynamic_cast<veneer::CSCButton*>(list.front());
+    };
+    ASSERT_NE(surrShow(), nullptr);
+    EXPECT_FALSE(surrShow()->isChecked());
+
+    Command(sonvara::ID_PLAYER_PLAY);
+    CExtPlayerDX& player = frame.Player();
+    ASSERT_EQ(player.GetState(), CExtPlayer::kPlaying) << player.GetDeviceError();
+
+    bool shown = false;
+    CSurroundDlg::SetTestHook([&](CSurroundDlg& dialog) {
+        shown = true;
+        static_cast<QAbstractButton*>(dialog.Control(CSurroundSettings::kTurnCheck))->click();
+        EXPECT_TRUE(surrShow()->isChecked());
+    });
+    Command(ui::kIdSurrShow);
+    CSurroundDlg::SetTestHook(nullptr);
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(frame.SurroundOn());
+    EXPECT_TRUE(player.IsSurroundOn());
+    EXPECT_EQ(player.GetState(), CExtPlayer::kPlaying);
+    EXPECT_TRUE(surrShow()->isChecked());
+
+    // Another skin: the new button shows the switch too.
+    const int other = frame.Skins().IsCurrentCommand(ui::kSkinCommandFirst) ? 1 : 0;
+    ASSERT_TRUE(frame.OnCommand(static_cast<unsigned>(ui::kSkinCommandFirst + other)));
+    ASSERT_NE(surrShow(), nullptr);
+    EXPECT_TRUE(surrShow()->isChecked());
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.GetState() != CExtPlayer::kPlaying; }, 30000));
+    CloseAndExit();
+    EXPECT_EQ(Value("PLAYER", "ZuzuvezizuTurn"), "On");
+    EXPECT_EQ(Value("PLAYER", "SurroundMode"), "2");
+    WavData wav;
+    ASSERT_TRUE(ReadWav(wavPath, wav));
+    EXPECT_EQ(wav.channels, 6);
+    EXPECT_GT(wav.samples.size(), 6u * 4410);
+    // The tone goes on in the new run, spread over the speakers.
+    int loudest = 0;
+    for (std::int16_t v : wav.samples)
+        loudest = std::max(loudest, std::abs(static_cast<int>(v)));
+    EXPECT_GT(loudest, 1000);
 }
 
 } // namespace

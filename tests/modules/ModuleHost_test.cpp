@@ -152,9 +152,16 @@ TEST(ModuleToolbar, SkinOrderSortsTheTableStably) {
     EXPECT_EQ(f.host->Entry(1).ButtonIndex, 2u);
     EXPECT_EQ(f.host->Entry(2).ButtonIndex, 0xFFFFu);
     // The button of the active module is pressed, the others released.
-    auto* button = reinterpret_cast<QWidget*>(0x10);
-    f.host->SetModuleButton(0, button);
+    auto* gammaButton = reinterpret_cast<QWidget*>(0x10);
+    auto* alphaButton = reinterpret_cast<QWidget*>(0x20);
+    f.host->SetModuleButton(0, gammaButton);
+    f.host->SetModuleButton(1, alphaButton);
     f.host->ActivateModule(0);
+    EXPECT_TRUE(f.site.checked[gammaButton]);
+    EXPECT_EQ(f.site.checked.count(alphaButton), 0u);
+    f.host->ActivateModule(1);
+    EXPECT_FALSE(f.site.checked[gammaButton]);
+    EXPECT_TRUE(f.site.checked[alphaButton]);
     f.host->RefreshModuleMenus();
     EXPECT_NE(f.host->Entry(0).Menu, nullptr);
 }

@@ -1,5 +1,6 @@
 #include "ModulesTestSupport.h"
 
+#include "platform/audio/TimedCaptureDevice.h"
 #include "platform/audio/TimedOutputDevice.h"
 
 #include <filesystem>
@@ -79,7 +80,11 @@ HostFixture::HostFixture() {
         return std::unique_ptr<platform::audio::OutputDevice>(
             std::make_unique<platform::audio::VirtualOutputDevice>());
     });
-    host = std::make_unique<modules::CModuleHost>(site, *player);
+    micro = std::make_unique<CExtMicro>([](std::string*) {
+        return std::unique_ptr<platform::audio::CaptureDevice>(
+            std::make_unique<platform::audio::VirtualCaptureDevice>());
+    });
+    host = std::make_unique<modules::CModuleHost>(site, *player, micro.get());
     host->SetLogSink([this](const std::string& line) { log.push_back(line); });
     site.settings.SetModuleNameTest(
         [this](const char* name) { return host->IsLoadedModule(name); });

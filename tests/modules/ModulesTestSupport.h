@@ -3,6 +3,7 @@
 // Modules folder made of links to chosen probe libraries.
 #pragma once
 
+#include "audio/ExtMicro.h"
 #include "audio/ExtPlayerDX.h"
 #include "modules/ModuleHost.h"
 #include "shell/Settings.h"
@@ -29,6 +30,7 @@ public:
     void ShowModuleWindow(QWidget* window, bool show) override;
     void DestroyModuleWindow(QWidget* window) override { destroyed.push_back(window); }
     void SetFrameTitle(const std::string& t) override { title = t; }
+    void SetModuleButtonChecked(QWidget* button, bool on) override { checked[button] = on; }
     void RebuildFrameMenu() override { calls.push_back("menu"); }
     void SetFrameAccelerators(const SvAcceleratorList& merged) override { accelerators = merged; }
     void RefreshControlStates() override { calls.push_back("controls"); }
@@ -57,6 +59,7 @@ public:
     std::vector<std::string> calls;
     std::vector<QWidget*> destroyed;
     std::map<QWidget*, bool> shown;
+    std::map<QWidget*, bool> checked; // module buttons: pressed or released
     std::string title;
     std::string status;
     std::string statusMessage;
@@ -83,8 +86,8 @@ private:
     std::vector<std::string> m_links;
 };
 
-// A host over a player on the manual-clock test device, its site, and the
-// log lines the loader wrote.
+// A host over a player and a recorder on the manual-clock test devices, its
+// site, and the log lines the loader wrote.
 struct HostFixture {
     HostFixture();
     ~HostFixture();
@@ -92,6 +95,7 @@ struct HostFixture {
 
     RecordingSite site;
     std::unique_ptr<CExtPlayerDX> player;
+    std::unique_ptr<CExtMicro> micro;
     std::unique_ptr<modules::CModuleHost> host;
     std::unique_ptr<ProbeFolder> folder;
     std::vector<std::string> log;

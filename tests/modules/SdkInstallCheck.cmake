@@ -1,7 +1,8 @@
 # Installs the SDK component into WORK_DIR/prefix and builds the tone module
-# from SOURCE against that prefix alone (plus Qt), as an outside module
-# author would: pkg-config sonvara-sdk gives the include folder. TONE_TEST
-# then loads that library and plays it.
+# from SOURCE and the recorder module from RECORDER_SOURCE against that
+# prefix alone (plus Qt), as an outside module author would: pkg-config
+# sonvara-sdk gives the include folder. TONE_TEST then plays the tone, and
+# the frame tests record through the recorder.
 file(REMOVE_RECURSE ${WORK_DIR})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --component sdk
                         --prefix ${WORK_DIR}/prefix
@@ -53,10 +54,27 @@ if(NOT rc EQUAL 0)
     message(FATAL_ERROR "the tone module does not build against the installed SDK")
 endif()
 message(STATUS "built ${WORK_DIR}/Tone.so against ${WORK_DIR}/prefix/include")
+execute_process(COMMAND ${CXX} -std=c++20 -Wall -Wextra -Werror -fPIC -shared
+                        -fvisibility=hidden -DQT_NO_KEYWORDS ${sdk_flags} ${qt_flags}
+                        ${RECORDER_SOURCE} -o ${WORK_DIR}/Recorder.so
+                RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "the recorder module does not build against the installed SDK")
+endif()
 
 # Load it in the host and play it into a WAV file.
 set(ENV{SONVARA_TONE_MODULE} ${WORK_DIR}/Tone.so)
 execute_process(COMMAND ${TONE_TEST} --gtest_filter=ToneModule.* RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "the module built against the installed SDK did not play")
+endif()
+# And record with the other in the running program (SONVARA_RECORDER_TEST:
+# the frame tests, when the program is built).
+if(DEFINED ENV{SONVARA_RECORDER_TEST})
+    set(ENV{SONVARA_RECORDER_MODULE} ${WORK_DIR}/Recorder.so)
+    execute_process(COMMAND $ENV{SONVARA_RECORDER_TEST} --gtest_filter=FrameRecorder.RecordButton*
+                    RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "the module built against the installed SDK did not record")
+    endif()
 endif()

@@ -14,35 +14,11 @@ namespace {
 
 constexpr double kRate = 44100;
 
-struct Input {
-    const std::vector<float>* samples;
-    std::size_t position = 0;
-};
+using testsignals::Input;
+using testsignals::Pull;
 
-std::uint32_t Pull(void* user, StreamBuffer* buffer) {
-    auto* input = static_cast<Input*>(user);
-    const std::size_t n =
-        std::min<std::size_t>(buffer->frames, input->samples->size() - input->position);
-    for (float* channel : buffer->channels)
-        std::copy_n(input->samples->data() + input->position, n, channel);
-    input->position += n;
-    return static_cast<std::uint32_t>(n);
-}
-
-// A kick every `period` seconds (a decaying 60 Hz burst) over a sung tone.
 std::vector<float> DrumLoop(double seconds, double period) {
-    auto out =
-        testsignals::HarmonicTone(220.0, 0.2, 4, static_cast<std::size_t>(seconds * kRate), kRate);
-    const auto hitLength = static_cast<std::size_t>(0.25 * kRate);
-    for (double t = 0.25; t < seconds - 0.3; t += period) {
-        const auto start = static_cast<std::size_t>(t * kRate);
-        for (std::size_t i = 0; i < hitLength; ++i) {
-            const double time = i / kRate;
-            out[start + i] +=
-                static_cast<float>(0.8 * std::exp(-time / 0.06) * std::sin(2 * M_PI * 60.0 * time));
-        }
-    }
-    return out;
+    return testsignals::DrumLoop(seconds, period, kRate);
 }
 
 // Runs a mono signal through the plug-in with the given law; the output, and

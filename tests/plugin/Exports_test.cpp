@@ -323,3 +323,18 @@ TEST(Exports, CopySettingsCopiesOnlyTheSixSettings) {
     EXPECT_EQ(copy->callback, nullptr);
     p.Free(copy);
 }
+
+// A host without a widget application (a command-line program, an audio
+// plug-in wrapper) asking for the panel must get no window rather than a
+// toolkit abort; nor may a missing parent or instance crash it.
+TEST(Exports, CreateSettingsWindowWithoutAWidgetApplicationGivesNoWindow) {
+    const PluginExports& p = Plugin();
+    ASSERT_NE(p.CreateSettingsWindow, nullptr);
+    EffectInstance* instance = nullptr;
+    ASSERT_EQ(p.Initialize(nullptr, nullptr, nullptr, &instance), 1);
+    int notAWidget = 0;
+    EXPECT_EQ(p.CreateSettingsWindow(&notAWidget, instance), nullptr);
+    EXPECT_EQ(p.CreateSettingsWindow(nullptr, instance), nullptr);
+    EXPECT_EQ(p.CreateSettingsWindow(&notAWidget, nullptr), nullptr);
+    p.Free(instance);
+}

@@ -19,6 +19,7 @@ struct PluginExports {
     PFN_SetStreamCallBack SetStreamCallBack = nullptr;
     PFN_ProcessStream ProcessStream = nullptr;
     PFN_CloseStream CloseStream = nullptr;
+    PFN_CreateSettingsWindow CreateSettingsWindow = nullptr;
     PFN_Free Free = nullptr;
 };
 
@@ -43,6 +44,8 @@ inline const PluginExports& Plugin() {
         exports.SetStreamCallBack = library.Function<PFN_SetStreamCallBack>("SetStreamCallBack");
         exports.ProcessStream = library.Function<PFN_ProcessStream>("ProcessStream");
         exports.CloseStream = library.Function<PFN_CloseStream>("CloseStream");
+        exports.CreateSettingsWindow =
+            library.Function<PFN_CreateSettingsWindow>("CreateSettingsWindow");
         exports.Free = library.Function<PFN_Free>("Free");
     }
     return exports;

@@ -1,5 +1,6 @@
 // Presets in the three stores: INI section, registry sub-key, XML node.
 #include "PluginLoader.h"
+#include "platform/AtomicFile.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "plugin/EffectInstance.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -185,4 +187,60 @@ TEST(Presets, ExportsSaveAndLoadTheSameSettings) {
     Expect(*d, kDefaults);
     for (EffectInstance* e : {a, b, c, d})
         p.Free(e);
+}
+
+// A save that did not reach the store used to report success, so a host told
+// the user the preset was kept. It must say 0 and leave the old preset whole:
+// not a mix of old and new keys.
+TEST(Presets, FailedSavesReturnZeroAndKeepTheOldPreset) {
+    testsupport::TempDir dir;
+    const EffectInstance custom = Custom();
+    EffectInstance defaults{};
+    stavo::ApplyDefaults(defaults);
+
+    // INI: a folder that does not exist, and a write that fails to land.
+    {
+        stavo::ValueStore store;
+        const std::string missing = dir.file("no/such/folder/p.ini");
+        store.iniFile = missing.c_str();
+        store.section = "P";
+        EXPECT_EQ(stavo::WriteSettings(store, custom), 0);
+
+        const std::string ini = dir.file("p.ini");
+        store.iniFile = ini.c_str();
+        ASSERT_EQ(stavo::WriteSettings(store, defaults), 1);
+        const std::string before = ReadFile(ini);
+        platform::testing::FailNextRename();
+        EXPECT_EQ(stavo::WriteSettings(store, custom), 0);
+        EXPECT_EQ(ReadFile(ini), before);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << "the copy of the file was left behind";
+        ASSERT_EQ(stavo::WriteSettings(store, custom), 1);
+        EffectInstance back{};
+        stavo::ReadSettings(store, back);
+        Expect(back, kCustom);
+    }
+    // Registry: the sub-key exists, the store file cannot be replaced.
+    {
+        platform::RegSetStoreFile(dir.file("registry.ini"));
+        stavo::ValueStore store;
+        store.key = HKEY_CURRENT_USER;
+        store.section = "Software\\Sonvara\\Saved";
+        ASSERT_EQ(stavo::WriteSettings(store, defaults), 1);
+        platform::testing::FailNextRename();
+        EXPECT_EQ(stavo::WriteSettings(store, custom), 0);
+        EffectInstance back{};
+        stavo::ReadSettings(store, back);
+        Expect(back, kDefaults);
+        platform::RegSetStoreFile("");
+    }
+    // Through the exports: nowhere to store is no success either.
+    const PluginExports& p = Plugin();
+    EffectInstance instance = Custom();
+    EXPECT_EQ(p.SavePreset(nullptr, "P", nullptr, &instance), 0);
+    EXPECT_EQ(p.SavePresetXml(nullptr, &instance), 0);
+    const std::string missing = dir.file("none/fx.ini");
+    EXPECT_EQ(p.SavePreset(missing.c_str(), "P", nullptr, &instance), 0);
 }

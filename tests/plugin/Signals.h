@@ -1,11 +1,30 @@
 // Analytic test signals and a pitch meter for the plug-in tests.
 #pragma once
 
+#include "sonvara/StreamBuffer.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 namespace testsignals {
+
+// The plug-in's input from memory: every channel gets the same samples.
+struct Input {
+    const std::vector<float>* samples;
+    std::size_t position = 0;
+};
+
+inline std::uint32_t Pull(void* user, StreamBuffer* buffer) {
+    auto* input = static_cast<Input*>(user);
+    const std::size_t n =
+        std::min<std::size_t>(buffer->frames, input->samples->size() - input->position);
+    for (float* channel : buffer->channels)
+        std::copy_n(input->samples->data() + input->position, n, channel);
+    input->position += n;
+    return static_cast<std::uint32_t>(n);
+}
 
 // A harmonic tone: harmonics 1..count with amplitudes amplitude / k.
 inline std::vector<float> HarmonicTone(double f0, double amplitude, int count, std::size_t frames,
@@ -16,6 +35,22 @@ inline std::vector<float> HarmonicTone(double f0, double amplitude, int count, s
         for (int k = 1; k <= count; ++k)
             v += amplitude / k * std::sin(2 * M_PI * f0 * k * i / rate);
         out[i] = static_cast<float>(v);
+    }
+    return out;
+}
+
+// A kick every `period` seconds from 0.25 s on (a decaying 60 Hz burst)
+// over a sung 220 Hz tone.
+inline std::vector<float> DrumLoop(double seconds, double period, double rate) {
+    auto out = HarmonicTone(220.0, 0.2, 4, static_cast<std::size_t>(seconds * rate), rate);
+    const auto hitLength = static_cast<std::size_t>(0.25 * rate);
+    for (double t = 0.25; t < seconds - 0.3; t += period) {
+        const auto start = static_cast<std::size_t>(t * rate);
+        for (std::size_t i = 0; i < hitLength; ++i) {
+            const double time = i / rate;
+            out[start + i] +=
+                static_cast<float>(0.8 * std::exp(-time / 0.06) * std::sin(2 * M_PI * 60.0 * time));
+        }
     }
     return out;
 }

@@ -236,6 +236,7 @@ TEST_F(FxCli, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
         {{"--block", "0", in, out}, "--block wants"},
         {{"--bogus", in, out}, "unknown option '--bogus'"},
         {{"--set", "Gain", in, out}, "--set wants KEY=VALUE"},
+        {{"--set", "Gain=loud", in, out}, "--set Gain wants a number, not 'loud'"},
         {{"--rate"}, "option '--rate' needs a value"},
         {{in}, "missing OUTPUT"},
         {{}, "missing INPUT and OUTPUT"},
@@ -256,6 +257,27 @@ TEST_F(FxCli, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
     RunResult help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: sonvara-fx", 0), 0u);
+}
+
+// Writing the result over the input would destroy the recording being
+// read; the check must see through other names for the same file.
+TEST_F(FxCli, InputAndOutputThatAreOneFileAreRefused) {
+    WriteAudio(in, MakeSignal(1, 44100, 100, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    const std::string original = Slurp(in);
+    std::filesystem::create_hard_link(in, dir.file("hard.wav"));
+    std::filesystem::create_symlink(in, dir.file("soft.wav"));
+    for (const std::string& other :
+         {in, dir.path() + "/./in.wav", dir.file("hard.wav"), dir.file("soft.wav")}) {
+        RunResult r = Run({"--set", "Delay=3", in, other});
+        EXPECT_EQ(r.exitCode, 2) << other;
+        EXPECT_NE(r.err.find("are the same file"), std::string::npos) << r.err;
+        EXPECT_EQ(Slurp(in), original) << other;
+    }
+    // A plug-in whose settings this program does not know gets any key, with
+    // a warning.
+    RunResult r = Run({"--set", "Colour=3", in, out});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: the setting 'Colour'"), std::string::npos) << r.err;
 }
 
 // Replacing a linked output must update the file it points at, not swap
@@ -389,6 +411,28 @@ TEST(FxCliDefaultPlugin, RunsStavoModulationFromTheProgramDirectory) {
     EXPECT_EQ(result.channels, 2);
     EXPECT_EQ(result.rate, 44100);
     EXPECT_EQ(result.frames(), signal.frames());
+}
+
+// A misspelt key or a fraction for Stavo Modulation used to run with the
+// defaults and exit 0, as if the setting had been applied.
+TEST(FxCliDefaultPlugin, UnknownStavoSettingsAreRefused) {
+    testsupport::TempDir dir;
+    WriteAudio(dir.file("in.wav"), MakeSignal(1, 44100, 3000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    struct Case {
+        const char* set;
+        const char* message;
+    };
+    for (const Case& c : {Case{"Sped=20", "has no setting 'Sped'"},
+                          Case{"Rate=2.5", "wants a whole number, not '2.5'"},
+                          Case{"Rate=99999999999", "wants a whole number"}}) {
+        RunResult r = RunFx(dir, {"--set", c.set, dir.file("in.wav"), dir.file("out.wav")});
+        EXPECT_EQ(r.exitCode, 2) << c.set;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
+    }
+    RunResult r = RunFx(dir, {"--set", "firsttone=0", dir.file("in.wav"), dir.file("out.wav")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
 }
 
 } // namespace

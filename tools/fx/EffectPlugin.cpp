@@ -5,15 +5,6 @@
 
 namespace fx {
 
-namespace {
-
-template <typename Fn> bool Resolve(platform::DynamicLibrary& lib, const char* name, Fn& fn) {
-    fn = lib.Function<Fn>(name);
-    return fn != nullptr;
-}
-
-} // namespace
-
 bool EffectPlugin::Load(const std::string& path, std::string& error) {
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::absolute(path, ec);
@@ -37,14 +28,14 @@ bool EffectPlugin::Load(const std::string& path, std::string& error) {
     };
     PluginExports& e = m_exports;
     const Required required[] = {
-        {"PlugInInfo", Resolve(m_library, "PlugInInfo", e.PlugInInfo)},
-        {"Initialize", Resolve(m_library, "Initialize", e.Initialize)},
-        {"InitializeXml", Resolve(m_library, "InitializeXml", e.InitializeXml)},
-        {"SetStreamCallBack", Resolve(m_library, "SetStreamCallBack", e.SetStreamCallBack)},
-        {"OpenStream", Resolve(m_library, "OpenStream", e.OpenStream)},
-        {"ProcessStream", Resolve(m_library, "ProcessStream", e.ProcessStream)},
-        {"CloseStream", Resolve(m_library, "CloseStream", e.CloseStream)},
-        {"Free", Resolve(m_library, "Free", e.Free)},
+        {"PlugInInfo", m_library.Resolve("PlugInInfo", e.PlugInInfo)},
+        {"Initialize", m_library.Resolve("Initialize", e.Initialize)},
+        {"InitializeXml", m_library.Resolve("InitializeXml", e.InitializeXml)},
+        {"SetStreamCallBack", m_library.Resolve("SetStreamCallBack", e.SetStreamCallBack)},
+        {"OpenStream", m_library.Resolve("OpenStream", e.OpenStream)},
+        {"ProcessStream", m_library.Resolve("ProcessStream", e.ProcessStream)},
+        {"CloseStream", m_library.Resolve("CloseStream", e.CloseStream)},
+        {"Free", m_library.Resolve("Free", e.Free)},
     };
     for (const Required& r : required) {
         if (!r.found) {
@@ -53,8 +44,9 @@ bool EffectPlugin::Load(const std::string& path, std::string& error) {
             return false;
         }
     }
-    Resolve(m_library, "SavePreset", e.SavePreset);
-    Resolve(m_library, "SavePresetXml", e.SavePresetXml);
+    m_library.Resolve("SavePreset", e.SavePreset);
+    m_library.Resolve("SavePresetXml", e.SavePresetXml);
+    m_library.Resolve("CreateSettingsWindow", e.CreateSettingsWindow);
 
     PlugInInfoRecord info{};
     info.size = sizeof(PlugInInfoRecord);

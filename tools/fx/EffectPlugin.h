@@ -12,7 +12,8 @@
 namespace fx {
 
 // The exports we call. The first group is required; SavePreset and
-// SavePresetXml are only needed to store or combine presets.
+// SavePresetXml are only needed to store or combine presets, and
+// CreateSettingsWindow only to show the plug-in's settings panel.
 struct PluginExports {
     PFN_PlugInInfo PlugInInfo = nullptr;
     PFN_Initialize Initialize = nullptr;
@@ -25,6 +26,7 @@ struct PluginExports {
 
     PFN_SavePreset SavePreset = nullptr;
     PFN_SavePresetXml SavePresetXml = nullptr;
+    PFN_CreateSettingsWindow CreateSettingsWindow = nullptr;
 };
 
 class EffectPlugin {

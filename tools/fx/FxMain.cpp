@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -86,6 +87,14 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
+// Whether both names lead to one existing file (device and inode).
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 std::string DefaultPluginPath() {
     return platform::JoinPath(platform::ProgramDirectory(), "Effects/StavoModulation.so");
 }
@@ -121,6 +130,12 @@ int RunFx(int argc, char** argv) {
                               "\" from its name; use one of " + KnownExtensions());
     }
 
+    // Writing the output would replace the input while it is being read:
+    // the same file by its identity, whatever the names (links, "./", case).
+    if (options.HasFiles() && SameFile(options.input, options.output))
+        return UsageError("INPUT and OUTPUT are the same file (\"" + options.output +
+                          "\"); write the result to another file");
+
     std::string error;
     AudioReader reader;
     if (options.HasFiles()) {
@@ -140,6 +155,12 @@ int RunFx(int argc, char** argv) {
     if (!plugin.Load(pluginPath, error)) return Fail(error);
     if (options.info && !options.HasFiles() && !options.SavesPreset()) return ShowInfo(plugin);
     if (options.info) ShowInfo(plugin);
+
+    std::vector<std::string> warnings;
+    if (!CheckSettings(plugin, options, error, warnings)) return UsageError(error);
+    if (!options.quiet)
+        for (const std::string& warning : warnings)
+            std::fprintf(stderr, "%s: warning: %s\n", kProgram, warning.c_str());
 
     PluginInstance instance = CreateConfiguredInstance(plugin, options, error);
     if (!instance) return Fail(error);

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace fx {
@@ -50,6 +52,13 @@ bool IsXmlName(const std::string& name) {
 }
 
 } // namespace
+
+bool IsNumber(const std::string& text) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(value);
+}
 
 bool ParseTone(const std::string& text, int& index) {
     long long semitones = 0;
@@ -181,7 +190,12 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             auto eq = value.find('=');
             if (eq == std::string::npos || eq == 0)
                 return fail("--set wants KEY=VALUE, not '" + value + "'");
-            o.settings.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+            const std::string key = value.substr(0, eq), setting = value.substr(eq + 1);
+            // A value that is no number would reach the plug-in as 0 or its
+            // default, and the run would go ahead as if it were understood.
+            if (!IsNumber(setting))
+                return fail("--set " + key + " wants a number, not '" + setting + "'");
+            o.settings.emplace_back(key, setting);
         } else if (name == "--law") {
             int law = 0;
             if (!ParseLaw(value, law))

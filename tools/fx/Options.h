@@ -56,6 +56,9 @@ ParseResult ParseOptions(const std::vector<std::string>& args);
 // The --help text.
 std::string UsageText();
 
+// A whole decimal number (integer or not, finite), nothing around it.
+bool IsNumber(const std::string& text);
+
 // "+2", "-3", "0" → preset tone index 0..12 (index 0 is +6 semitones);
 // false for anything else.
 bool ParseTone(const std::string& text, int& index);

@@ -1,8 +1,13 @@
 #include "tools/fx/Presets.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/Profile.h"
 #include "xml/XmlNode.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -73,7 +78,42 @@ bool CanWrite(const std::string& path, std::string& error) {
     return true;
 }
 
+// The plug-in whose settings this program knows, and its preset keys.
+constexpr const char* kStavoName = "Stavo Modulation";
+constexpr const char* kStavoKeys[] = {"Speed", "Threshold", "Rate",
+                                      "Drums", "FirstTone", "SecondTone"};
+
 } // namespace
+
+bool CheckSettings(const EffectPlugin& plugin, const FxOptions& options, std::string& error,
+                   std::vector<std::string>& warnings) {
+    const bool known = plugin.Name() == kStavoName;
+    for (const auto& [key, value] : options.settings) {
+        if (!known) {
+            warnings.push_back("the setting '" + key + "' is handed to " + plugin.Name() +
+                               " unchecked: this program does not know its settings");
+            continue;
+        }
+        const bool found =
+            std::any_of(std::begin(kStavoKeys), std::end(kStavoKeys),
+                        [&](const char* k) { return platform::EqualNoCase(k, key); });
+        if (!found) {
+            error = std::string(kStavoName) + " has no setting '" + key +
+                    "' (its settings: Speed, Threshold, Rate, Drums, FirstTone, SecondTone)";
+            return false;
+        }
+        char* end = nullptr;
+        errno = 0;
+        const long long n = std::strtoll(value.c_str(), &end, 10);
+        if (value.empty() || end != value.c_str() + value.size() || errno == ERANGE ||
+            n < INT32_MIN || n > INT32_MAX) {
+            error = "the setting " + key + " of " + kStavoName + " wants a whole number, not '" +
+                    value + "'";
+            return false;
+        }
+    }
+    return true;
+}
 
 void ApplySettings(CXmlNode& node,
                    const std::vector<std::pair<std::string, std::string>>& settings) {

@@ -22,6 +22,14 @@ namespace fx {
 void ApplySettings(CXmlNode& node,
                    const std::vector<std::pair<std::string, std::string>>& settings);
 
+// Checks the settings options against the plug-in. Stavo Modulation's six
+// keys (any letter case) with whole 32-bit values pass; another key, or a
+// value that is no whole number, is refused with a message in `error`. The
+// settings of other plug-ins cannot be known here: they pass, each with a
+// line in `warnings`.
+bool CheckSettings(const EffectPlugin& plugin, const FxOptions& options, std::string& error,
+                   std::vector<std::string>& warnings);
+
 // Creates the instance described by the options: from the INI section or the
 // XML preset when one is given, with the settings options laid over it.
 // Any nodes the plug-in created are released before this returns, so the

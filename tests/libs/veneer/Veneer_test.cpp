@@ -9,28 +9,14 @@
 
 #include "libs/veneer/Controls.h"
 #include "libs/veneer/ImageStrip.h"
+#include "support/QtEnvironment.h"
 #include "support/TempDir.h"
 
 using namespace veneer;
 
 namespace {
 
-// Widgets need an application; the offscreen platform needs no display.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "veneer_tests";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QApplication> m_app;
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const g_env = testsupport::AddQtEnvironment();
 
 // A strip of four 10 x 10 frames in red, green, blue, white.
 const char* const kStrip = "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='10'>"

@@ -1,0 +1,48 @@
+#include "shell/DesktopHooks.h"
+
+#include "ui/dialogs/ChooseModuleMusicDlg.h"
+#include "ui/dialogs/DefaultPlayerDlg.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+namespace shell {
+
+CDesktopHooks::CDesktopHooks(std::string programPath,
+                             ui::CDefaultPlayer::ExtensionSource extensions)
+    : m_player(std::move(programPath), std::move(extensions),
+               ui::CDesktopAssociation(ui::CDesktopAssociation::FromEnvironment())) {}
+
+std::optional<bool> CDesktopHooks::IsDefaultPlayer() {
+    return m_player.IsDefaultPlayer();
+}
+
+bool CDesktopHooks::RegisterDefaultPlayer() {
+    return m_player.RegisterDefaultPlayer();
+}
+
+bool CDesktopHooks::UnregisterDefaultPlayer() {
+    return m_player.UnregisterDefaultPlayer();
+}
+
+int CDesktopHooks::Run(QDialog& dialog) {
+    if (m_driver) QTimer::singleShot(0, &dialog, [this, &dialog] { m_driver(&dialog); });
+    return dialog.exec();
+}
+
+int CDesktopHooks::AskDefaultPlayer() {
+    IApplication* application = Host() ? &Host()->Application() : nullptr;
+    ::ISkin* skin = Host() ? Host()->Site().Skin() : nullptr;
+    ui::CDefaultPlayerDlg dialog(application, skin, QApplication::activeWindow());
+    return Run(dialog);
+}
+
+int CDesktopHooks::ChooseModuleForFiles() {
+    IApplication* application = Host() ? &Host()->Application() : nullptr;
+    ::ISkin* skin = Host() ? Host()->Site().Skin() : nullptr;
+    ui::CChooseModuleMusicDlg dialog(application, skin, QApplication::activeWindow());
+    return Run(dialog);
+}
+
+} // namespace shell
