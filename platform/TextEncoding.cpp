@@ -51,6 +51,17 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
 
 } // namespace
 
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        if (NextCodePoint(text, pos) != kReplacement) continue;
+        // A replacement here is either an error or U+FFFD spelled out.
+        if (text.substr(start, 3) != "\xEF\xBF\xBD") return false;
+        pos = start + 3;
+    }
+    return true;
+}
+
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
     out.reserve(bytes.size());

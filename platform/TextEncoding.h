@@ -15,4 +15,8 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 // become U+FFFD.
 std::string Utf8ToUtf16(std::string_view text, bool bigEndian);
 
+// Whether text is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 } // namespace platform

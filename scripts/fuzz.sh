@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang's libFuzzer in build-fuzz/ and runs one.
-#   scripts/fuzz.sh TARGET SECONDS   fuzz TARGET (xml, ini, registry, presets,
-#                                    stream, skin, ...) for SECONDS, growing its
+#   scripts/fuzz.sh TARGET SECONDS [OPTION...]
+#                                    fuzz TARGET (xml, ini, registry, presets,
+#                                    stream, skin, adverts, playlist) for
+#                                    SECONDS, with any further libFuzzer
+#                                    options (-fork=1 -ignore_crashes=1 to
+#                                    go on past a crash), growing its
 #                                    corpus in build-fuzz/corpus/TARGET (seeded
 #                                    from tests/fuzz/corpus/TARGET); crashes are
 #                                    written to build-fuzz/crashes/
@@ -20,13 +24,14 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 if [ "${1:-}" = "--regression" ]; then
     exec ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
 fi
-if [ $# -ne 2 ]; then
-    echo "usage: scripts/fuzz.sh TARGET SECONDS | --regression" >&2
+if [ $# -lt 2 ]; then
+    echo "usage: scripts/fuzz.sh TARGET SECONDS [OPTION...] | --regression" >&2
     exit 2
 fi
 target=$1 seconds=$2
+shift 2
 corpus="$BUILD_DIR/corpus/$target"
 mkdir -p "$corpus" "$BUILD_DIR/crashes"
 exec "$BUILD_DIR/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$BUILD_DIR/crashes/$target-" -timeout=10 -rss_limit_mb=2048 \
-    "$corpus" "tests/fuzz/corpus/$target"
+    "$@" "$corpus" "tests/fuzz/corpus/$target"

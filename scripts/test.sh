@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything with AddressSanitizer
-# and UndefinedBehaviorSanitizer in build/, and runs the whole test suite.
+# and UndefinedBehaviorSanitizer in build/, and runs the whole test suite;
+# then builds the fuzz targets (clang, build-fuzz/) and runs each once over
+# its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,3 +20,5 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS" --timeout 600
+
+bash scripts/fuzz.sh --regression

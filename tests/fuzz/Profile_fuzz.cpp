@@ -3,6 +3,7 @@
 // sections, keys and values; an edit made through the checked calls reads
 // back as written.
 #include "platform/ProfileParser.h"
+#include "platform/TextEncoding.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -27,12 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Document reread = Document::Parse(document.Serialize());
     if (!SameContent(document, reread)) std::abort();
 
-    // Use the input's first line as a section, key and value to write.
+    // Use the input's first line as a section, key and value to write. Names
+    // and values are UTF-8 by contract (a file saved as UTF-16 stores other
+    // bytes as U+FFFD), so only well-formed ones are written.
     const std::string_view head = bytes.substr(0, bytes.find('\n'));
     const std::string section(head.substr(0, 16));
     const std::string key(head.substr(head.size() / 2, 16));
     const std::string value(head);
-    if (platform::profile::CheckSectionName(section).empty() &&
+    if (platform::IsValidUtf8(value) && platform::IsValidUtf8(section) &&
+        platform::IsValidUtf8(key) && platform::profile::CheckSectionName(section).empty() &&
         platform::profile::CheckKeyName(key).empty() &&
         platform::profile::CheckValue(value).empty()) {
         document.Set(section, key, value);
