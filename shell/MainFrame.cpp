@@ -16,6 +16,7 @@
 #include "modules/ModuleButtons.h"
 #include "modules/ModuleHost.h"
 #include "modules/ShellBridge.h"
+#include "platform/DamagedSettings.h"
 #include "platform/Paths.h"
 #include "shell/DeviceWatch.h"
 #include "shell/FrameEdges.h"
@@ -124,8 +125,12 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
         ReportDeviceError();
     });
 
-    // The debug manager must exist before the first line is logged.
+    // The debug manager must exist before the first line is logged. Damaged
+    // settings files are noted there.
     enLedgerline();
+    platform::SetSettingsLogWriter([](const std::string& line) {
+        enLedgerline()->WriteLogMessageLevel(CLedgerline::Warning, "Settings", "%s", line.c_str());
+    });
 }
 
 CMainFrame::~CMainFrame() {

@@ -1,7 +1,9 @@
 // The settings registry's store file: any bytes are a store or a refusal
-// with a reason, never a crash; a store that parses writes a text that
-// parses to a tree written the same way again.
+// with a reason, never a crash; a store that parses writes UTF-8 text (the
+// store takes anything else for a damaged file) that parses to a tree
+// written the same way again.
 #include "platform/RegistryFormat.h"
+#include "platform/TextEncoding.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::string written = Serialize(*top);
+    if (!platform::IsValidUtf8(written)) std::abort();
     std::unique_ptr<Node> again;
     if (!Parse(written, again, &error) || Serialize(*again) != written) std::abort();
     return 0;
