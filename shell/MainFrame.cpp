@@ -4,8 +4,8 @@
 #include "audio/ExtPlayerDX.h"
 #include "audio/PlayerSurroundHost.h"
 #include "audio/SurroundSettings.h"
-#include "audio/dialogs/SurroundDlg.h"
 #include "audio/dialogs/PlugInSoundFormat.h"
+#include "audio/dialogs/SurroundDlg.h"
 #include "libs/codexa/RecordingSettings.h"
 #include "libs/lacquer/Lacquer.h"
 #include "libs/ledgerline/Ledgerline.h"
@@ -124,6 +124,10 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
         m_host->Player().OnPositionTimer();
         ReportDeviceError();
     });
+    // The player's device loss shows through the position timer above; the
+    // recorder has no timer of its own.
+    connect(&m_deviceLossTimer, &QTimer::timeout, this,
+            [this] { m_host->Micro().ReportLostDevice(); });
 
     // The debug manager must exist before the first line is logged. Damaged
     // settings files are noted there.
@@ -139,6 +143,7 @@ CMainFrame::~CMainFrame() {
     m_bannerTimer.stop();
     m_statusTimer.stop();
     m_positionTimer.stop();
+    m_deviceLossTimer.stop();
     // The advert downloader ends at once, even in a transfer.
     m_adverts.reset();
     // Modules go while the controls and windows their release touches are
@@ -264,6 +269,7 @@ int CMainFrame::Create() {
     m_adverts->ReloadAdvertLists();
     m_later.ReloadAdvertLists();
     m_deviceWatch->Start();
+    m_deviceLossTimer.start(1000);
     return 0;
 }
 
@@ -626,7 +632,10 @@ void CMainFrame::ReportDeviceError() {
     std::string error = m_player->GetDeviceError();
     if (error == m_lastDeviceError) return;
     m_lastDeviceError = error;
-    if (!error.empty()) SetStatusText(("Cannot open the sound device: " + error).c_str());
+    if (error.empty()) return;
+    SetStatusText(
+        ((m_player->DeviceLost() ? "Playback stopped: " : "Cannot open the sound device: ") + error)
+            .c_str());
 }
 
 void CMainFrame::OnPlayerSlider(int id, int code, int position) {
@@ -828,6 +837,7 @@ bool CMainFrame::CloseSequence() {
     m_advertTimer.stop();
     m_bannerTimer.stop();
     m_positionTimer.stop();
+    m_deviceLossTimer.stop();
     return true;
 }
 
