@@ -11,19 +11,21 @@ namespace shell {
 
 CDesktopHooks::CDesktopHooks(std::string programPath,
                              ui::CDefaultPlayer::ExtensionSource extensions)
-    : m_player(std::move(programPath), std::move(extensions),
+    : m_registers(!programPath.empty() && extensions),
+      m_player(std::move(programPath), std::move(extensions),
                ui::CDesktopAssociation(ui::CDesktopAssociation::FromEnvironment())) {}
 
 std::optional<bool> CDesktopHooks::IsDefaultPlayer() {
+    if (!m_registers) return std::nullopt;
     return m_player.IsDefaultPlayer();
 }
 
 bool CDesktopHooks::RegisterDefaultPlayer() {
-    return m_player.RegisterDefaultPlayer();
+    return m_registers && m_player.RegisterDefaultPlayer();
 }
 
 bool CDesktopHooks::UnregisterDefaultPlayer() {
-    return m_player.UnregisterDefaultPlayer();
+    return m_registers && m_player.UnregisterDefaultPlayer();
 }
 
 int CDesktopHooks::Run(QDialog& dialog) {

@@ -16,7 +16,9 @@ namespace shell {
 
 class CDesktopHooks : public modules::CModuleHostBridge {
 public:
-    // programPath: the program file that registration names.
+    // programPath: the program file that registration names. Without a
+    // path or an extension source there is nothing to register: the
+    // program is then never asked to become the default player.
     CDesktopHooks(std::string programPath, ui::CDefaultPlayer::ExtensionSource extensions);
 
     std::optional<bool> IsDefaultPlayer() override;
@@ -33,6 +35,7 @@ public:
 private:
     int Run(QDialog& dialog);
 
+    bool m_registers;
     ui::CDefaultPlayer m_player;
     DialogDriver m_driver;
 };
