@@ -54,6 +54,31 @@ void CExtMicro::EndThread() {
     captureThreadId = std::thread::id();
 }
 
+std::string CExtMicro::GetDeviceError() const {
+    std::lock_guard<std::mutex> lock(errorLock);
+    return deviceError;
+}
+
+void CExtMicro::SetDeviceError(std::string error) {
+    std::lock_guard<std::mutex> lock(errorLock);
+    deviceError = std::move(error);
+}
+
+void CExtMicro::FailRun() {
+    SetDeviceError(device->FailureReason());
+    deviceLost = true;
+    // Only a running recording fails: a stop or reset that got here first
+    // has already made the state stopped, and it stays so.
+    for (std::uint32_t s = state.load(); s == kRecording || s == kPaused;)
+        if (state.compare_exchange_weak(s, kFailed)) break;
+    device->Stop();
+    {
+        std::lock_guard<std::mutex> lock(deliveredLock);
+        ++wakeups;
+    }
+    deliveredChanged.notify_all();
+}
+
 std::string CExtMicro::GetThreadPriority() const {
     std::lock_guard<std::mutex> lock(priorityLock);
     return threadPriority;
@@ -63,6 +88,11 @@ bool CExtMicro::WaitForDelivered(std::uint64_t count, int timeoutMs) {
     std::unique_lock<std::mutex> lock(deliveredLock);
     return deliveredChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                      [&] { return delivered.load() >= count; });
+}
+
+std::uint64_t CExtMicro::Wakeups() const {
+    std::lock_guard<std::mutex> lock(deliveredLock);
+    return wakeups;
 }
 
 bool CExtMicro::WaitForWakeups(std::uint64_t count, int timeoutMs) {
@@ -92,13 +122,13 @@ std::uint32_t CExtMicro::Play() {
     try {
         captureThread = std::thread([this] { CaptureThread(); });
     } catch (const std::system_error& e) {
-        deviceError = std::string("cannot start the capture thread: ") + e.what();
+        SetDeviceError(std::string("cannot start the capture thread: ") + e.what());
         state.exchange(kFailed);
         return kError;
     }
     threadsStarted.fetch_add(1);
     if (!device->Start()) {
-        deviceError = device->Error();
+        SetDeviceError(device->Error());
         state.exchange(kFailed);
         EndThread();
         return kError;
@@ -107,9 +137,10 @@ std::uint32_t CExtMicro::Play() {
 }
 
 std::uint32_t CExtMicro::OpenDevice() {
-    deviceError.clear();
+    SetDeviceError({});
+    deviceLost = false;
     auto fail = [this](std::string why) {
-        deviceError = std::move(why);
+        SetDeviceError(std::move(why));
         CloseDevice();
         state.exchange(kFailed);
         return kError;
@@ -120,6 +151,7 @@ std::uint32_t CExtMicro::OpenDevice() {
     device = deviceFactory(&error);
     if (!device) return fail(error.empty() ? "no input device" : error);
     if (!device->Open(format, &CExtMicro::OnBufferDone, this)) return fail(device->Error());
+    device->SetFailureEvent(&captureEvent);
     try {
         headers.assign(bufferCount, {});
         bufferStates.clear();
@@ -182,6 +214,10 @@ void CExtMicro::CaptureThread() {
         // it are delivered signals it again, so it is never left waiting.
         captureEvent.Wait();
         if (ended()) break;
+        if (device->HasFailed()) {
+            FailRun();
+            break;
+        }
         // Oldest first. The completion order, not the millisecond tick (two
         // buffers completed in one step share it, and it wraps) nor the
         // ring index (buffer 0 follows the last one).
@@ -241,7 +277,7 @@ std::uint32_t CExtMicro::Pause() {
     if (s == kStopped) return kDone;
     if (s == kPaused) {
         if (!device->Start()) {
-            deviceError = device->Error();
+            SetDeviceError(device->Error());
             return kError;
         }
         state.store(kRecording);

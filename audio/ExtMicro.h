@@ -13,6 +13,10 @@
 //     callback itself (on the capture thread) is honoured: the thread
 //     closes the device once the callback has returned.
 //
+// A device that stops working while it records (DeviceFailure.h) wakes
+// the capture thread: the run fails (state failed), GetDeviceError says why
+// and DeviceLost is true; Reset and Play start over with a new device.
+//
 // Result codes: 0 done, 1 device error (or a value out of range), 4 not
 // available (failed state; for Play also: no callback), 5 wrong state.
 #pragma once
@@ -92,7 +96,9 @@ public:
     // The stored format (tag 1), as the device is opened with it.
     const WAVEFORMATEX& StoredFormat() const { return format; }
     // Why the last run failed, for the status line; empty when it did not.
-    std::string GetDeviceError() const { return deviceError; }
+    std::string GetDeviceError() const;
+    // Whether the last run failed because its device stopped working.
+    bool DeviceLost() const { return deviceLost.load(); }
     // What the capture thread of the last run got from the scheduler.
     std::string GetThreadPriority() const;
 
@@ -104,8 +110,10 @@ public:
     bool WaitForDelivered(std::uint64_t count, int timeoutMs = 10000);
     // Waits until the capture threads have finished count wake-ups since
     // construction (each delivers what is filled, then queues the buffers
-    // again); false when timeoutMs passes first.
+    // again; one that finds the device failed counts too); false when
+    // timeoutMs passes first.
     bool WaitForWakeups(std::uint64_t count, int timeoutMs = 10000);
+    std::uint64_t Wakeups() const;
     std::uint32_t ThreadsStarted() const { return threadsStarted.load(); }
     bool IsCaptureThreadRunning() const { return captureThread.joinable(); }
 
@@ -119,6 +127,9 @@ private:
     // Ends the capture thread and waits for it, unless called from it.
     void EndThread();
     bool OnCaptureThread() const;
+    // The capture thread's answer to a device that stopped working.
+    void FailRun();
+    void SetDeviceError(std::string error);
 
     platform::Event captureEvent{platform::Event::Reset::Auto};
     std::unique_ptr<platform::audio::CaptureDevice> device;
@@ -135,11 +146,14 @@ private:
     std::atomic<std::uint32_t> state{kStopped};
 
     DeviceFactory deviceFactory;
+    // Written by the capture thread too (FailRun), read by the window.
+    mutable std::mutex errorLock;
     std::string deviceError;
+    std::atomic<bool> deviceLost{false};
     std::atomic<std::uint64_t> nextDoneOrder{0};
     std::atomic<std::uint64_t> delivered{0};
     std::uint64_t wakeups = 0; // under deliveredLock
-    std::mutex deliveredLock;
+    mutable std::mutex deliveredLock;
     std::condition_variable deliveredChanged;
     std::atomic<std::uint32_t> threadsStarted{0};
     std::atomic<std::thread::id> captureThreadId{};

@@ -27,7 +27,13 @@ CExtPlayerDX::~CExtPlayerDX() {
 }
 
 std::string CExtPlayerDX::GetDeviceError() const {
+    std::lock_guard<std::mutex> lock(errorLock);
     return deviceError;
+}
+
+void CExtPlayerDX::SetDeviceError(std::string error) {
+    std::lock_guard<std::mutex> lock(errorLock);
+    deviceError = std::move(error);
 }
 
 bool CExtPlayerDX::OnNotificationThread() const {
@@ -63,11 +69,12 @@ bool CExtPlayerDX::WaitForNotificationsHandled(std::uint64_t count, int timeoutM
 std::uint32_t CExtPlayerDX::OpenDevice() {
     CExtPlayer::OpenDevice();
     std::lock_guard<std::mutex> lock(deviceLock);
-    deviceError.clear();
+    SetDeviceError({});
+    deviceLost = false;
     std::string error;
     device = deviceFactory(&error);
     if (!device) {
-        deviceError = error.empty() ? "no output device" : error;
+        SetDeviceError(error.empty() ? "no output device" : error);
         state.exchange(kFailed);
         return kError;
     }
@@ -108,9 +115,9 @@ std::uint32_t CExtPlayerDX::OpenDevice() {
     bufferBytes = segment * segmentCount;
     bool opened = false;
     if (outChannels == 0 || segment == 0) {
-        deviceError = "the output format has no whole frame in a segment";
+        SetDeviceError("the output format has no whole frame in a segment");
     } else if (!device->Open(out.Format, bufferBytes)) {
-        deviceError = device->Error();
+        SetDeviceError(device->Error());
     } else {
         std::vector<platform::audio::NotificationPosition> positions;
         for (std::uint32_t i = 0; i < segmentCount; ++i) {
@@ -121,7 +128,9 @@ std::uint32_t CExtPlayerDX::OpenDevice() {
             notifications.push_back(std::move(s));
         }
         opened = device->SetNotificationPositions(positions);
-        if (!opened) deviceError = device->Error();
+        if (!opened) SetDeviceError(device->Error());
+        deviceFailedEvent.ResetEvent();
+        device->SetFailureEvent(&deviceFailedEvent);
     }
     if (!opened) {
         // The player is still stopped and no thread runs yet, so closing
@@ -132,6 +141,21 @@ std::uint32_t CExtPlayerDX::OpenDevice() {
     }
     state.exchange(kPlaying);
     return kDone;
+}
+
+void CExtPlayerDX::FailRun() {
+    std::lock_guard<std::recursive_mutex> transport(transportLock);
+    const std::uint32_t s = state.load();
+    if (s != kPlaying && s != kPaused) return; // a stop got here first
+    {
+        std::lock_guard<std::mutex> lock(deviceLock);
+        if (!device) return;
+        SetDeviceError(device->FailureReason());
+        device->Stop();
+    }
+    deviceLost = true;
+    stopReason.exchange(kDeviceFailure);
+    state.exchange(kFailed);
 }
 
 std::uint32_t CExtPlayerDX::CloseDevice() {
@@ -174,7 +198,7 @@ std::uint32_t CExtPlayerDX::Play() {
     try {
         thread = std::thread([this] { NotificationThread(); });
     } catch (const std::system_error& e) {
-        deviceError = std::string("cannot start the output thread: ") + e.what();
+        SetDeviceError(std::string("cannot start the output thread: ") + e.what());
         // No thread will signal that it is done; the stop inside CloseDevice
         // would otherwise wait for it for ever.
         doneEvent.Set();
@@ -189,7 +213,7 @@ std::uint32_t CExtPlayerDX::Play() {
         return kDone;
     }
     if (!device->Play()) {
-        deviceError = device->Error();
+        SetDeviceError(device->Error());
         CloseDevice(); // ends the thread before the device goes
         state.exchange(kFailed);
         stopReason.exchange(kDeviceFailure);
@@ -357,10 +381,17 @@ void CExtPlayerDX::NotificationThread() {
         handles.push_back(s.event.get());
     handles.push_back(&stopEvent);
     const int stopIndex = static_cast<int>(handles.size()) - 1;
+    handles.push_back(&deviceFailedEvent);
+    const int failedIndex = stopIndex + 1;
     int mark = -1;
     for (;;) {
         const int i = platform::WaitForAny(handles);
         if (i < 0 || i == stopIndex) break;
+        if (i == failedIndex) {
+            FailRun();
+            CountNotification();
+            break;
+        }
         if (i == mark) {
             Stop(kEndOfStream);
             CountNotification();

@@ -17,6 +17,11 @@
 // refill runs once the device is released; so does destruction. A Stop made
 // by the stream callback itself, inside a refill, takes effect as soon as
 // that refill is over.
+//
+// A device that stops working while it plays (DeviceFailure.h) wakes the
+// thread through deviceFailedEvent: the run fails (state failed, reason 3),
+// GetDeviceError says why and DeviceLost is true; the thread ends, and the
+// next Reset and Play start over with a new device.
 #pragma once
 
 #include "audio/ExtPlayer.h"
@@ -53,8 +58,12 @@ public:
     float GetGainR() const { return gainR.load(); }
     // The device buffer of the current run, in bytes (0 when closed).
     std::uint32_t GetDeviceBufferBytes() const { return bufferBytes; }
-    // Why the last device open failed, for the status line.
+    // Why the last device open failed, or why the device was lost while it
+    // played, for the status line.
     std::string GetDeviceError() const;
+    // Whether the last run failed because its device stopped working (as
+    // opposed to not opening at all).
+    bool DeviceLost() const { return deviceLost.load(); }
 
     // For tests driving a manual-clock device: waits until the notification
     // thread has handled count notifications since the run started (each
@@ -86,6 +95,9 @@ private:
     void CountNotification();
     // Closes and drops the device and the segment events; device lock held.
     void ReleaseDevice();
+    // The notification thread's answer to a device that stopped working.
+    void FailRun();
+    void SetDeviceError(std::string error);
 
     std::atomic<float> gainL{1.0f};
     std::atomic<float> gainR{1.0f};
@@ -94,6 +106,8 @@ private:
     DeviceFactory deviceFactory;
     platform::Event stopEvent{platform::Event::Reset::Manual};
     platform::Event doneEvent{platform::Event::Reset::Manual};
+    platform::Event deviceFailedEvent{platform::Event::Reset::Manual};
+    std::atomic<bool> deviceLost{false};
     std::uint32_t readFrame = 0;
     std::uint32_t writeOffset = 0;
     // The play cursor as the last Fill read it; kNoCursor before the first.
@@ -125,5 +139,7 @@ private:
     mutable std::mutex handledLock;
     std::condition_variable handledChanged;
     std::uint64_t handled = 0;
+    // Written by the notification thread too (FailRun), read by the window.
+    mutable std::mutex errorLock;
     std::string deviceError;
 };

@@ -136,6 +136,16 @@ void XMicro::UpdateRecordControl() {
     m_host.Site().SetControlEnabled(sonvara::ID_PLAYER_RECORD, IsRecordControlEnabled());
 }
 
+void XMicro::ReportLostDevice() {
+    if (m_micro.GetState() != CExtMicro::kFailed || !m_micro.DeviceLost()) {
+        m_lossReported = false;
+        return;
+    }
+    if (m_lossReported) return;
+    m_lossReported = true;
+    m_host.Site().SetStatusText(("Recording stopped: " + m_micro.GetDeviceError()).c_str());
+}
+
 void XMicro::DetachSource() {
     m_micro.Stop();
     m_micro.Reset();

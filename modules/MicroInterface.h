@@ -47,6 +47,10 @@ public:
     // rule).
     bool IsRecordControlEnabled();
     void UpdateRecordControl();
+    // Window thread, now and then: a recording whose device stopped working
+    // (the recorder failed on its own thread) is told in the status line,
+    // once per failure.
+    void ReportLostDevice();
     // Stops the recorder and detaches the callback, while the module code
     // it points into is still loaded.
     void DetachSource();
@@ -59,6 +63,7 @@ private:
 
     CModuleHost& m_host;
     CExtMicro& m_micro;
+    bool m_lossReported = false;
 };
 
 } // namespace modules

@@ -1,13 +1,16 @@
 #include "platform/Profile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/DamagedSettings.h"
 #include "platform/FolderLock.h"
 #include "platform/ProfileParser.h"
+#include "platform/TextEncoding.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <string_view>
 #include <sys/stat.h>
 #include <vector>
@@ -26,10 +29,20 @@ std::mutex g_profileMutex;
 
 thread_local std::string t_lastError;
 
-// The file as a document; a missing or unreadable file reads as empty.
+// The settings files (GuardSettingsFile), under g_profileMutex.
+std::set<std::string> g_guarded;
+
+// Why a guarded file's text is damaged; "" for other files and sound text.
+std::string DamageOf(const char* file, std::string_view text) {
+    if (!g_guarded.count(file)) return {};
+    return SettingsDamage(text, true);
+}
+
+// The file as a document; a missing or unreadable file reads as empty, and
+// so does a damaged settings file.
 profile::Document Load(const char* file) {
     std::string text;
-    if (file && *file) ReadWholeFile(file, text);
+    if (file && *file && ReadWholeFile(file, text) && !DamageOf(file, text).empty()) text.clear();
     return profile::Document::Parse(text);
 }
 
@@ -41,6 +54,15 @@ bool LoadForWrite(const char* file, profile::Document& doc) {
         struct stat st {};
         if (::stat(file, &st) == 0 || errno != ENOENT) {
             t_lastError = std::string("cannot read ") + file + ": " + std::strerror(errno);
+            return false;
+        }
+        original.clear();
+    } else if (const std::string why = DamageOf(file, original); !why.empty()) {
+        // The write starts from defaults; the damaged file is kept aside
+        // first, or the write does not happen at all.
+        std::string error;
+        if (KeepDamagedFileAside(file, why, &error).empty()) {
+            t_lastError = error;
             return false;
         }
         original.clear();
@@ -147,6 +169,13 @@ BOOL Modify(const char* section, const char* key, const char* value, const char*
         return kFalse;
     }
     std::lock_guard lock(g_profileMutex);
+    // A settings file that is not UTF-8 counts as damaged when read, so
+    // nothing may make it so.
+    if (g_guarded.count(file) &&
+        !(IsValidUtf8(section) && IsValidUtf8(key ? key : "") && IsValidUtf8(value ? value : ""))) {
+        t_lastError = "settings are UTF-8 text";
+        return kFalse;
+    }
     // Also keeps other processes and other modules' copies of this code from
     // rewriting the file between our read and our rename.
     FolderLock folderLock(file);
@@ -244,6 +273,17 @@ BOOL GetPrivateProfileStruct(const char* section, const char* key, void* data, U
     if ((sum & 0xFF) != bytes[size]) return kFalse;
     if (size > 0) std::memcpy(data, bytes.data(), size);
     return kTrue;
+}
+
+void GuardSettingsFile(const std::string& file) {
+    if (file.empty()) return;
+    std::lock_guard lock(g_profileMutex);
+    g_guarded.insert(file);
+    FolderLock folderLock(file);
+    std::string text;
+    if (!ReadWholeFile(file, text)) return; // absent (or unreadable: left alone)
+    if (const std::string why = DamageOf(file.c_str(), text); !why.empty())
+        KeepDamagedFileAside(file, why);
 }
 
 std::string LastProfileError() {

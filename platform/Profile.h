@@ -78,6 +78,13 @@ BOOL WritePrivateProfileStruct(const char* section, const char* key, const void*
 BOOL GetPrivateProfileStruct(const char* section, const char* key, void* data, UINT size,
                              const char* file);
 
+// Marks file as a settings file of the program (config.ini): from now on,
+// when it is empty, holds NUL bytes or is not UTF-8 (a file with a UTF-16
+// byte-order mark is fine), it reads as empty and is renamed to
+// "<file>.bad" before anything is written to it (platform/DamagedSettings.h).
+// Checks it at once, too.
+void GuardSettingsFile(const std::string& file);
+
 // Why the last failed write of this thread failed ("" after a success).
 std::string LastProfileError();
 

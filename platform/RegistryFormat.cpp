@@ -2,6 +2,7 @@
 
 #include "platform/AsciiCase.h"
 #include "platform/Registry.h"
+#include "platform/TextEncoding.h"
 
 #include <cstdio>
 
@@ -37,11 +38,27 @@ bool IsControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
 }
 
+// Bytes of text that are not part of a well-formed UTF-8 sequence: they are
+// escaped, so that the file is always UTF-8 text (anything else is taken for
+// a damaged file when it is read).
+std::vector<bool> StrayBytes(std::string_view text) {
+    std::vector<bool> stray(text.size(), false);
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t n = Utf8SequenceAt(text, pos);
+        if (n == 0) stray[pos] = true;
+        pos += n == 0 ? 1 : n;
+    }
+    return stray;
+}
+
 std::string EscapeComponent(std::string_view name) {
     std::string out;
-    for (char ch : name) {
+    const std::vector<bool> stray = StrayBytes(name);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char ch = name[i];
         auto c = static_cast<unsigned char>(ch);
-        if (IsControl(c) || ch == '%' || ch == '[' || ch == ']' || ch == '\\' || ch == '/') {
+        if (stray[i] || IsControl(c) || ch == '%' || ch == '[' || ch == ']' || ch == '\\' ||
+            ch == '/') {
             out += '%';
             AppendHexByte(out, c);
         } else {
@@ -53,8 +70,15 @@ std::string EscapeComponent(std::string_view name) {
 
 std::string Quote(std::string_view text) {
     std::string out = "\"";
-    for (char ch : text) {
+    const std::vector<bool> stray = StrayBytes(text);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
         auto c = static_cast<unsigned char>(ch);
+        if (stray[i]) {
+            out += "\\x";
+            AppendHexByte(out, c);
+            continue;
+        }
         switch (ch) {
         case '\\':
             out += "\\\\";

@@ -2,6 +2,7 @@
 
 #include "platform/AsciiCase.h"
 #include "platform/AtomicFile.h"
+#include "platform/DamagedSettings.h"
 #include "platform/FolderLock.h"
 #include "platform/Registry.h"
 
@@ -58,9 +59,14 @@ void Store::Refresh(bool force) {
         m_error = "cannot read " + m_file + ": " + std::strerror(errno);
         return;
     }
-    std::string why;
-    if (!Parse(text, m_top, &why)) {
+    // Bytes the store never writes (a file cut short to nothing, NUL
+    // blocks after a crash, other encodings) count as damage, as does text
+    // that does not parse.
+    std::string why = SettingsDamage(text, false);
+    if (why.empty()) Parse(text, m_top, &why);
+    if (!why.empty()) {
         m_corrupt = true;
+        m_damage = why;
         m_error = m_file + " is not a valid store file (" + why + ")";
     }
 }
@@ -75,11 +81,8 @@ LONG Store::Save() {
     std::string note;
     if (m_corrupt) {
         // Keep the damaged file for whoever wants to rescue it by hand.
-        std::string backup = m_file + ".bad";
-        for (int n = 2; StampOf(backup).exists; ++n)
-            backup = m_file + ".bad" + std::to_string(n);
-        if (std::rename(m_file.c_str(), backup.c_str()) != 0) {
-            m_error = "cannot rename " + m_file + " to " + backup + ": " + std::strerror(errno);
+        const std::string backup = KeepDamagedFileAside(m_file, m_damage, &m_error);
+        if (backup.empty()) {
             m_loaded = false;
             return ERROR_REGISTRY_IO_FAILED;
         }

@@ -8,10 +8,11 @@
 // changes. When a write fails, the tree is read back from
 // the file at the next operation, so memory never runs ahead of the disk.
 //
-// A store file that cannot be parsed reads as empty; before the first change
-// overwrites it, it is renamed to "<file>.bad" (or .bad2, .bad3, ...), so
-// nothing is lost. A file that exists but cannot be read is never
-// overwritten: changes fail with ERROR_REGISTRY_IO_FAILED.
+// A store file that cannot be parsed, or that the store cannot have written
+// (empty, NUL bytes, not UTF-8; platform/DamagedSettings.h), reads as empty;
+// before the first change overwrites it, it is renamed to "<file>.bad" (or
+// .bad2, .bad3, ...) with a line in the debug log, so nothing is lost. A file that exists but
+// cannot be read is never overwritten: changes fail with ERROR_REGISTRY_IO_FAILED.
 //
 // Thread safe: operations are serialised by the store's own lock.
 #pragma once
@@ -75,6 +76,7 @@ private:
     bool m_loaded = false;
     Stamp m_stamp;
     bool m_corrupt = false;    // the file on disk could not be parsed
+    std::string m_damage;      // why, for the debug log
     bool m_unreadable = false; // the file exists but could not be read
     std::string m_error;
 };

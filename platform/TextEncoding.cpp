@@ -51,6 +51,22 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
 
 } // namespace
 
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t pos) {
+    std::size_t next = pos;
+    if (NextCodePoint(text, next) != kReplacement) return next - pos;
+    // A replacement here is either an error or U+FFFD spelled out.
+    return text.substr(pos, 3) == "\xEF\xBF\xBD" ? 3 : 0;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t n = Utf8SequenceAt(text, pos);
+        if (n == 0) return false;
+        pos += n;
+    }
+    return true;
+}
+
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
     out.reserve(bytes.size());

@@ -15,4 +15,12 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 // become U+FFFD.
 std::string Utf8ToUtf16(std::string_view text, bool bigEndian);
 
+// Whether text is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+// The length of the well-formed UTF-8 sequence at text[pos] (1 to 4), or 0
+// when the bytes there are not one.
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t pos);
+
 } // namespace platform

@@ -154,10 +154,16 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
     if (R == 0) return false;
     m_sampleRate = R;
     // The envelope rate divides the sample rate exactly so that decimation
-    // is a whole number of frames.
+    // is a whole number of frames. The search stops at twice the nominal
+    // rate: a rate with no divisor near 150 (a prime one, say) would
+    // otherwise run the envelope at the sample rate itself, and the
+    // resonators' delay lines, which grow with it, would take gigabytes.
+    // Such a rate decimates by a whole number close to R / 150 instead, and
+    // the beat times are off by less than one part in 150.
     std::uint32_t E = 150;
-    while (E < R && R % E != 0)
+    while (E < R && E < 300 && R % E != 0)
         ++E;
+    if (E < R && R % E != 0) E = R / (R / 150);
     m_envelopeRate = std::min(E, R);
     m_decimation = R / m_envelopeRate;
     m_framePeriod = 1.0 / R;

@@ -13,6 +13,7 @@ PACKAGES=(
     libtag1-dev libsoxr-dev
     lv2-dev ladspa-sdk lilv-utils sordi
     dbus sox
+    clang-16 libclang-rt-16-dev
 )
 
 missing=()

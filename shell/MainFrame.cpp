@@ -16,6 +16,7 @@
 #include "modules/ModuleButtons.h"
 #include "modules/ModuleHost.h"
 #include "modules/ShellBridge.h"
+#include "platform/DamagedSettings.h"
 #include "platform/Paths.h"
 #include "shell/DeviceWatch.h"
 #include "shell/FrameEdges.h"
@@ -123,9 +124,17 @@ CMainFrame::CMainFrame(CLaterSubsystems& later)
         m_host->Player().OnPositionTimer();
         ReportDeviceError();
     });
+    // The player's device loss shows through the position timer above; the
+    // recorder has no timer of its own.
+    connect(&m_deviceLossTimer, &QTimer::timeout, this,
+            [this] { m_host->Micro().ReportLostDevice(); });
 
-    // The debug manager must exist before the first line is logged.
+    // The debug manager must exist before the first line is logged. Damaged
+    // settings files are noted there.
     enLedgerline();
+    platform::SetSettingsLogWriter([](const std::string& line) {
+        enLedgerline()->WriteLogMessageLevel(CLedgerline::Warning, "Settings", "%s", line.c_str());
+    });
 }
 
 CMainFrame::~CMainFrame() {
@@ -134,6 +143,7 @@ CMainFrame::~CMainFrame() {
     m_bannerTimer.stop();
     m_statusTimer.stop();
     m_positionTimer.stop();
+    m_deviceLossTimer.stop();
     // The advert downloader ends at once, even in a transfer.
     m_adverts.reset();
     // Modules go while the controls and windows their release touches are
@@ -259,6 +269,7 @@ int CMainFrame::Create() {
     m_adverts->ReloadAdvertLists();
     m_later.ReloadAdvertLists();
     m_deviceWatch->Start();
+    m_deviceLossTimer.start(1000);
     return 0;
 }
 
@@ -621,7 +632,10 @@ void CMainFrame::ReportDeviceError() {
     std::string error = m_player->GetDeviceError();
     if (error == m_lastDeviceError) return;
     m_lastDeviceError = error;
-    if (!error.empty()) SetStatusText(("Cannot open the sound device: " + error).c_str());
+    if (error.empty()) return;
+    SetStatusText(
+        ((m_player->DeviceLost() ? "Playback stopped: " : "Cannot open the sound device: ") + error)
+            .c_str());
 }
 
 void CMainFrame::OnPlayerSlider(int id, int code, int position) {
@@ -823,6 +837,7 @@ bool CMainFrame::CloseSequence() {
     m_advertTimer.stop();
     m_bannerTimer.stop();
     m_positionTimer.stop();
+    m_deviceLossTimer.stop();
     return true;
 }
 

@@ -204,6 +204,7 @@ private:
     QTimer m_bannerTimer;              // timer 3
     QTimer m_statusTimer;              // timer 555
     QTimer m_positionTimer;            // timer 1
+    QTimer m_deviceLossTimer;          // a recorder whose device went away
     // Destroyed in this order (host before its site, both before the player).
     std::unique_ptr<CExtPlayerDX> m_player;
     std::unique_ptr<CFrameModuleSite> m_moduleSite;

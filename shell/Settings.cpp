@@ -10,6 +10,15 @@
 
 namespace shell {
 
+CSettings::CSettings(std::string path) {
+    SetPath(std::move(path));
+}
+
+void CSettings::SetPath(std::string path) {
+    m_path = std::move(path);
+    platform::GuardSettingsFile(m_path);
+}
+
 std::string CSettings::DefaultPath() {
     return platform::SettingsDirectory() + "config.ini";
 }

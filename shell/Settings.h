@@ -22,13 +22,15 @@ public:
     using ModuleNameTest = std::function<bool(const char* name)>;
 
     CSettings() = default;
-    explicit CSettings(std::string path) : m_path(std::move(path)) {}
+    // The file is a settings file from then on: damaged, it reads as
+    // defaults and is kept aside as "<file>.bad" (platform::GuardSettingsFile).
+    explicit CSettings(std::string path);
 
     // The full path of config.ini in the writable settings folder.
     static std::string DefaultPath();
 
     const std::string& Path() const { return m_path; }
-    void SetPath(std::string path) { m_path = std::move(path); }
+    void SetPath(std::string path);
     void SetModuleNameTest(ModuleNameTest test) { m_isModule = std::move(test); }
 
     // True for "Main frame" or a loaded module, letter case ignored.

@@ -1,6 +1,7 @@
 #include "ui/Placement.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/AsciiCase.h"
 #include "xml/XmlNode.h"
@@ -17,33 +18,39 @@ std::string Attr(const CXmlNode& element, const char* name) {
     return value;
 }
 
+// Skin coordinates are kept within this many pixels either way: far beyond
+// any screen, and small enough that sums and differences of a few of them
+// never overflow an int (a skin with x="2147483647" overflowed them).
+constexpr std::int64_t kMaxCoordinate = 1 << 24;
+
+int Clamp(std::int64_t v) {
+    return static_cast<int>(std::clamp(v, -kMaxCoordinate, kMaxCoordinate));
+}
+
 int IntAttr(const CXmlNode& element, const char* name) {
     int value = 0;
     element.GetAttribute(name, value);
-    return value;
-}
-
-// Arithmetic shift, as the layout has always halved (rounds toward minus
-// infinity for negative values too).
-int Half(int v) {
-    return v >> 1;
+    return Clamp(value);
 }
 
 // One axis of PlaceRect: returns the start and sets *end.
-int PlaceAxis(int pos, int size, bool stretch, bool far, bool centre, int initial, int client,
-              int current, int* end) {
-    const int effective = std::max(initial, client);
-    int start = pos;
+// Worked out in 64 bits and clamped, whatever the numbers it is given.
+// Halving is an arithmetic shift, as the layout has always halved (it
+// rounds toward minus infinity for negative values too).
+int PlaceAxis(std::int64_t pos, std::int64_t size, bool stretch, bool far, bool centre,
+              std::int64_t initial, std::int64_t client, std::int64_t current, int* end) {
+    const std::int64_t effective = std::max(initial, client);
+    std::int64_t start = pos;
     if (stretch) {
-        *end = start + size + (effective - initial);
-        return start;
+        *end = Clamp(start + size + (effective - initial));
+        return Clamp(start);
     }
     if (far)
         start += effective - initial;
     else if (centre)
-        start = Half(effective) + pos - Half(initial);
-    *end = start + (size != 0 ? size : current);
-    return start;
+        start = (effective >> 1) + pos - (initial >> 1);
+    *end = Clamp(start + (size != 0 ? size : current));
+    return Clamp(start);
 }
 } // namespace
 

@@ -10,6 +10,7 @@ CaptureDevice::~CaptureDevice() = default;
 bool CaptureDevice::Open(const WAVEFORMATEX& format, DoneCallback done, void* context) {
     Close();
     m_error.clear();
+    m_failure.Clear();
     if (format.wFormatTag != WAVE_FORMAT_PCM && format.wFormatTag != WAVE_FORMAT_EXTENSIBLE) {
         SetError("only integer PCM can be recorded");
         return false;
@@ -100,7 +101,7 @@ void CaptureDevice::ReturnAll() {
 }
 
 void CaptureDevice::Produce(const std::uint8_t* src, std::uint32_t bytes) {
-    if (!m_running.load(std::memory_order_acquire)) return;
+    if (!m_running.load(std::memory_order_acquire) || m_failure.Failed()) return;
     std::uint32_t head = m_head.load(std::memory_order_relaxed);
     while (bytes > 0) {
         if (head == m_tail.load(std::memory_order_acquire)) {

@@ -15,6 +15,7 @@
 // done callback it calls are real-time safe: no allocation, no lock, no I/O.
 #pragma once
 
+#include "platform/audio/DeviceFailure.h"
 #include "sonvara/WaveFormat.h"
 
 #include <array>
@@ -73,6 +74,13 @@ public:
     // Bytes the device had to throw away because no buffer was queued.
     std::uint64_t DroppedBytes() const { return m_dropped.load(std::memory_order_relaxed); }
     const std::string& Error() const { return m_error; }
+    // A failure while running (DeviceFailure.h): the event signalled when
+    // the backend reports one (set while not running; null for none), and
+    // whether and why it did since the last Open. Once failed, the device
+    // plays or records nothing more until it is opened again.
+    void SetFailureEvent(Event* event) { m_failure.SetEvent(event); }
+    bool HasFailed() const { return m_failure.Failed(); }
+    std::string FailureReason() const { return m_failure.Reason(); }
     // The backend's name as selected ("portaudio", "null", "tone:440", ...).
     virtual std::string Name() const = 0;
 
@@ -94,6 +102,9 @@ protected:
     std::uint8_t SilenceByte() const { return m_format.wBitsPerSample == 8 ? 0x80 : 0x00; }
 
     void SetError(std::string error) { m_error = std::move(error); }
+    // The backend's thread reports that the device stopped working; reason
+    // is a string literal. Real-time safe.
+    void ReportFailure(const char* reason) { m_failure.Report(reason); }
 
 private:
     // Takes every queued buffer off the queue and reports it; the backend
@@ -113,6 +124,7 @@ private:
     std::atomic<std::uint32_t> m_tail{0};
     std::atomic<std::uint64_t> m_dropped{0};
     std::string m_error;
+    DeviceFailure m_failure;
 };
 
 } // namespace platform::audio

@@ -15,6 +15,7 @@ bool OutputDevice::SupportsLayout(std::uint16_t channels, std::uint32_t, std::ui
 bool OutputDevice::Open(const WAVEFORMATEX& format, std::uint32_t bufferBytes) {
     Close();
     m_error.clear();
+    m_failure.Clear();
     if (format.wFormatTag != WAVE_FORMAT_PCM && format.wFormatTag != WAVE_FORMAT_EXTENSIBLE) {
         SetError("only integer PCM can be played");
         return false;
@@ -129,7 +130,7 @@ void OutputDevice::Unlock(void*, std::uint32_t, void*, std::uint32_t) {
 }
 
 void OutputDevice::Consume(std::uint8_t* dst, std::uint32_t bytes) {
-    if (!m_playing.load(std::memory_order_acquire) || m_buffer.empty()) {
+    if (!m_playing.load(std::memory_order_acquire) || m_buffer.empty() || m_failure.Failed()) {
         if (dst) std::memset(dst, SilenceByte(), bytes);
         return;
     }

@@ -19,6 +19,7 @@
 #pragma once
 
 #include "platform/Event.h"
+#include "platform/audio/DeviceFailure.h"
 #include "sonvara/WaveFormat.h"
 
 #include <atomic>
@@ -79,6 +80,13 @@ public:
     std::uint16_t BitsPerSample() const { return m_bits; }
     bool IsOpen() const { return !m_buffer.empty(); }
     const std::string& Error() const { return m_error; }
+    // A failure while running (DeviceFailure.h): the event signalled when
+    // the backend reports one (set while not running; null for none), and
+    // whether and why it did since the last Open. Once failed, the device
+    // plays or records nothing more until it is opened again.
+    void SetFailureEvent(Event* event) { m_failure.SetEvent(event); }
+    bool HasFailed() const { return m_failure.Failed(); }
+    std::string FailureReason() const { return m_failure.Reason(); }
     // The backend's name as selected ("portaudio", "null", "wav:PATH", "virtual").
     virtual std::string Name() const = 0;
     // Whether the device would open 16-bit PCM with this many channels, this
@@ -106,6 +114,9 @@ protected:
     std::uint8_t SilenceByte() const { return m_bits == 8 ? 0x80 : 0x00; }
 
     void SetError(std::string error) { m_error = std::move(error); }
+    // The backend's thread reports that the device stopped working; reason
+    // is a string literal. Real-time safe.
+    void ReportFailure(const char* reason) { m_failure.Report(reason); }
 
 private:
     std::vector<std::uint8_t> m_buffer;
@@ -120,6 +131,7 @@ private:
     std::uint16_t m_channels = 0;
     std::uint16_t m_bits = 0;
     std::string m_error;
+    DeviceFailure m_failure;
 };
 
 } // namespace platform::audio

@@ -11,6 +11,10 @@ int StreamCallback(const void* input, void*, unsigned long frames, const PaStrea
     return paContinue;
 }
 
+void FinishedCallback(void* self) {
+    static_cast<PortAudioCaptureDevice*>(self)->StreamFinished();
+}
+
 PaDeviceIndex FindInput(const std::string& name) {
     if (name.empty()) return Pa_GetDefaultInputDevice();
     for (PaDeviceIndex i = 0; i < Pa_GetDeviceCount(); ++i) {
@@ -63,7 +67,8 @@ bool PortAudioCaptureDevice::DoOpen() {
         m_stream.Close();
         return false;
     }
-    if (std::string e = m_stream.Open(&in, nullptr, SampleRate(), &StreamCallback, this);
+    if (std::string e =
+            m_stream.Open(&in, nullptr, SampleRate(), &StreamCallback, this, &FinishedCallback);
         !e.empty()) {
         SetError("the sound input device cannot open: " + e);
         m_stream.Close();

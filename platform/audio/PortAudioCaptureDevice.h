@@ -27,6 +27,11 @@ public:
         Produce(static_cast<const std::uint8_t*>(input),
                 static_cast<std::uint32_t>(frames) * BlockAlign());
     }
+    // PortAudio's word that the stream ended (real-time thread): unless we
+    // asked for that, the device went away.
+    void StreamFinished() {
+        if (!m_stream.StopRequested()) ReportFailure("the sound input device stopped working");
+    }
 
 protected:
     bool DoOpen() override;

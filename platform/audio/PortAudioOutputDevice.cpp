@@ -1,5 +1,7 @@
 #include "platform/audio/PortAudioOutputDevice.h"
 
+#include "platform/audio/AlsaProbe.h"
+
 namespace platform::audio {
 
 namespace {
@@ -8,6 +10,10 @@ int StreamCallback(const void*, void* output, unsigned long frames, const PaStre
                    PaStreamCallbackFlags, void* self) {
     static_cast<PortAudioOutputDevice*>(self)->FillDeviceBuffer(output, frames);
     return paContinue;
+}
+
+void FinishedCallback(void* self) {
+    static_cast<PortAudioOutputDevice*>(self)->StreamFinished();
 }
 
 } // namespace
@@ -21,7 +27,7 @@ PortAudioOutputDevice::~PortAudioOutputDevice() {
 bool PortAudioOutputDevice::SupportsLayout(std::uint16_t channels, std::uint32_t,
                                            std::uint32_t sampleRate) {
     if (IsOpen() || channels == 0) return false;
-    if (Pa_Initialize() != paNoError) return false;
+    if (!ProbeSoundSystem().empty() || Pa_Initialize() != paNoError) return false;
     bool supported = false;
     const PaDeviceIndex index = Pa_GetDefaultOutputDevice();
     const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
@@ -57,7 +63,8 @@ bool PortAudioOutputDevice::DoOpen() {
     // cursor, so the device side can take its relaxed latency.
     out.suggestedLatency = info ? info->defaultHighOutputLatency : 0.1;
     out.hostApiSpecificStreamInfo = nullptr;
-    if (std::string e = m_stream.Open(nullptr, &out, SampleRate(), &StreamCallback, this);
+    if (std::string e =
+            m_stream.Open(nullptr, &out, SampleRate(), &StreamCallback, this, &FinishedCallback);
         !e.empty()) {
         SetError("the sound output device cannot open: " + e);
         m_stream.Close();

@@ -28,6 +28,11 @@ public:
         Consume(static_cast<std::uint8_t*>(output),
                 static_cast<std::uint32_t>(frames) * BlockAlign());
     }
+    // PortAudio's word that the stream ended (real-time thread): unless we
+    // asked for that, the device went away.
+    void StreamFinished() {
+        if (!m_stream.StopRequested()) ReportFailure("the sound output device stopped working");
+    }
 
 protected:
     bool DoOpen() override;

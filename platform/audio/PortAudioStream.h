@@ -8,6 +8,7 @@
 
 #include <portaudio.h>
 
+#include <atomic>
 #include <string>
 
 namespace platform::audio {
@@ -21,14 +22,20 @@ public:
 
     // The library reference; needed before the device look-ups.
     std::string Initialise();
-    // Opens the stream (input or output parameters may be null).
+    // Opens the stream (input or output parameters may be null). finished,
+    // when given, is called (with user) on PortAudio's thread whenever the
+    // stream ends: StopRequested() then tells an ordinary stop from a device
+    // that went away.
     std::string Open(const PaStreamParameters* input, const PaStreamParameters* output, double rate,
-                     PaStreamCallback* callback, void* user);
+                     PaStreamCallback* callback, void* user,
+                     PaStreamFinishedCallback* finished = nullptr);
     std::string Start();
     // Stops at once: nothing queued drains after it.
     void Abort();
     // Closes the stream and drops the library reference.
     void Close();
+    // Whether Abort or Close asked the stream to end since it last started.
+    bool StopRequested() const { return m_stopRequested.load(std::memory_order_acquire); }
 
     // The PortAudio sample format of integer PCM of that width (24 bits:
     // packed, three bytes a sample).
@@ -37,6 +44,7 @@ public:
 private:
     PaStream* m_stream = nullptr;
     bool m_initialised = false;
+    std::atomic<bool> m_stopRequested{true};
 };
 
 } // namespace platform::audio

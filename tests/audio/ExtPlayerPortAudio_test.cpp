@@ -3,6 +3,7 @@
 // (or at nothing), and the player is given its configured device.
 #include "audio/ExtPlayerDX.h"
 #include "platform/Event.h"
+#include "platform/audio/DeviceSelection.h"
 #include "support/TempDir.h"
 
 #include <cstdlib>
@@ -100,6 +101,35 @@ TEST(PlayerOnPortAudio, FailsCleanlyWhenTheDeviceCannotOpen) {
     EXPECT_FALSE(player.GetDeviceError().empty());
     EXPECT_EQ(player.Reset(), 0u);
     EXPECT_EQ(player.GetState(), CExtPlayer::kStopped);
+}
+
+// An ALSA configuration that defines no device at all (a machine without
+// sound) once made PortAudio abort the whole program while it listed the
+// devices; now it is a device error like any other, and the recorder's
+// device likewise.
+TEST(PlayerOnPortAudio, AlsaWithoutAnyDeviceIsACleanNoDeviceFailure) {
+    // Nothing at all, and one device that is not "default" (PortAudio's
+    // count of devices to skip comes out wrong for both).
+    for (const char* config : {"# no devices here\n", "pcm.quiet {\n  type null\n}\n"}) {
+        SCOPED_TRACE(config);
+        AlsaConfig alsa(config);
+        Ramp ramp;
+        ramp.total = 1000;
+        CExtPlayerDX player;
+        ASSERT_EQ(player.SetStreamCallback(&Ramp::Callback, &ramp), 0u);
+        EXPECT_EQ(player.Play(), 1u);
+        EXPECT_EQ(player.GetState(), CExtPlayer::kFailed);
+        EXPECT_NE(player.GetDeviceError().find("ALSA defines no"), std::string::npos)
+            << player.GetDeviceError();
+        EXPECT_FALSE(platform::audio::OutputSupportsLayout("portaudio", 2, 3, 44100));
+        std::string error;
+        auto input = platform::audio::CreateCaptureDevice("portaudio", &error);
+        ASSERT_TRUE(input) << error;
+        WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
+        EXPECT_FALSE(input->Open(
+            format, [](void*, platform::audio::CaptureBuffer*) {}, nullptr));
+        EXPECT_NE(input->Error().find("ALSA defines no"), std::string::npos) << input->Error();
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "sonvara/IMicro.h"
 #include "sonvara/Messages.h"
+#include "support/UnpluggedDevices.h"
 
 #include <gtest/gtest.h>
 
@@ -86,4 +87,45 @@ TEST(MicroOwnership, RecordButtonFollowsTheOwnerElseTheShownModule) {
     EXPECT_TRUE(micro.OnRecordCommand());
     EXPECT_THAT(f.site.messages,
                 ElementsAre(Msg("Alpha", sonvara::WM_COMMAND, sonvara::ID_PLAYER_RECORD)));
+}
+
+// A microphone unplugged while it records fails the recorder on its own
+// thread; the window's periodic look tells the user once, and the next Play
+// (reset and retry) records again on a new device.
+TEST(MicroOwnership, ALostRecordingDeviceIsToldOnceAndPlayRecordsAgain) {
+    RecordingSite site;
+    CExtPlayerDX player([](std::string*) {
+        return std::unique_ptr<platform::audio::OutputDevice>(
+            std::make_unique<platform::audio::VirtualOutputDevice>());
+    });
+    platform::audio::VirtualCaptureDevice* device = nullptr;
+    bool unplug = true;
+    CExtMicro engine([&](std::string*) {
+        std::unique_ptr<platform::audio::VirtualCaptureDevice> d;
+        if (unplug)
+            d = std::make_unique<testsupport::UnpluggedInput>(10);
+        else
+            d = std::make_unique<platform::audio::VirtualCaptureDevice>();
+        device = d.get();
+        return std::unique_ptr<platform::audio::CaptureDevice>(std::move(d));
+    });
+    modules::CModuleHost host(site, player, &engine);
+    modules::XMicro& micro = host.Micro();
+    ASSERT_EQ(micro.SetCaptureCallback(&Ignore, nullptr), 1);
+    ASSERT_EQ(micro.Play(), 1);
+    device->Advance(20);
+    ASSERT_TRUE(engine.WaitForWakeups(1));
+    ASSERT_EQ(engine.GetState(), CExtMicro::kFailed);
+    micro.ReportLostDevice();
+    EXPECT_EQ(site.status, "Recording stopped: the test microphone was unplugged");
+    site.status.clear();
+    micro.ReportLostDevice();
+    EXPECT_EQ(site.status, "");
+
+    unplug = false;
+    ASSERT_EQ(micro.Play(), 1);
+    EXPECT_EQ(engine.GetState(), CExtMicro::kRecording);
+    micro.ReportLostDevice();
+    EXPECT_EQ(site.status, "");
+    EXPECT_EQ(micro.Stop(), 1);
 }

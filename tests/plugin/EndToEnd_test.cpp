@@ -89,6 +89,21 @@ TEST(EndToEnd, PeriodicToneAlternatesBetweenTheTwoPitches) {
     EXPECT_LT(worstCents, 3.0) << std::string(labels.begin(), labels.end());
 }
 
+// A rate with no divisor near 150 once ran the envelope at the sample rate
+// itself, and the resonators took gigabytes (found by fuzzing the stream).
+TEST(EndToEnd, DrumDetectorAtAnOddRateKeepsItsEnvelopeRateNear150) {
+    CDrumDetector detector;
+    WAVEFORMATEX format{};
+    format.nChannels = 1;
+    for (std::uint32_t rate : {170063u, 44101u, 7919u}) {
+        format.nSamplesPerSec = rate;
+        ASSERT_TRUE(detector.Open(format));
+        EXPECT_GE(detector.EnvelopeRate(), 150u) << rate;
+        EXPECT_LT(detector.EnvelopeRate(), 300u) << rate;
+        EXPECT_EQ(detector.Decimation(), rate / detector.EnvelopeRate()) << rate;
+    }
+}
+
 // The detector's beats on a loop of kicks every half second.
 TEST(EndToEnd, DrumDetectorFindsTheBeatOfALoop) {
     const auto loop = DrumLoop(12.0, 0.5);

@@ -61,6 +61,24 @@ std::string Resolve(QString location, const QString& baseDir, std::size_t& skipp
     return QDir::cleanPath(location).toStdString();
 }
 
+// A duration read from a file: unknown (-1) unless a finite number of
+// seconds a track can have (NaN, infinity or 1e300 would be written back as
+// garbage).
+double Duration(double value, bool ok) {
+    return ok && value >= 0 && value < 1e9 ? value : -1.0;
+}
+
+// How a path stands on a line of its own in M3U or PLS: as it is, or as a
+// file:// URL when the reader would not give it back whole (whitespace at
+// either end is trimmed off a line, a line break ends it).
+std::string LinePath(const std::string& path) {
+    const QString text = QString::fromStdString(path);
+    if (text == text.trimmed() && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
+        return path;
+    return QUrl::fromLocalFile(text).toEncoded().toStdString();
+}
+
 void Add(PlaylistReadResult& result, std::string path, QString title, double seconds) {
     if (path.empty()) return;
     if (result.items.size() >= kMaxPlaylistItems) {
@@ -83,7 +101,7 @@ void ParseM3u(const QString& text, const QString& base, PlaylistReadResult& resu
                 const qsizetype comma = rest.indexOf(QLatin1Char(','));
                 bool ok = false;
                 const double value = rest.left(comma < 0 ? rest.size() : comma).toDouble(&ok);
-                seconds = ok && value >= 0 ? value : -1.0;
+                seconds = Duration(value, ok);
                 title = comma < 0 ? QString() : rest.mid(comma + 1).toString();
             }
             continue;
@@ -129,7 +147,7 @@ void ParsePls(const QString& text, const QString& base, PlaylistReadResult& resu
             e.title = value.toString();
         else {
             const double s = value.toDouble(&ok);
-            e.seconds = ok && s >= 0 ? s : -1.0;
+            e.seconds = Duration(s, ok);
         }
     }
     for (auto& [n, e] : entries)
@@ -163,7 +181,7 @@ void ParseXspf(std::string_view bytes, const QString& base, PlaylistReadResult& 
                 bool ok = false;
                 const double ms =
                     xml.readElementText(QXmlStreamReader::SkipChildElements).toDouble(&ok);
-                seconds = ok && ms >= 0 ? ms / 1000.0 : -1.0;
+                seconds = Duration(ms / 1000.0, ok);
                 --depth;
             }
         } else if (token == QXmlStreamReader::EndElement) {
@@ -222,7 +240,7 @@ std::string FormatPlaylist(const std::vector<PlaylistItem>& items, PlaylistForma
                 std::replace(title.begin(), title.end(), '\n', ' ');
                 out += "#EXTINF:" + std::string(number) + "," + title + "\n";
             }
-            out += item.path + "\n";
+            out += LinePath(item.path) + "\n";
         }
     } else if (format == PlaylistFormat::PLS) {
         out = "[playlist]\n";
@@ -230,7 +248,7 @@ std::string FormatPlaylist(const std::vector<PlaylistItem>& items, PlaylistForma
             const std::string n = std::to_string(i + 1);
             std::string title = items[i].title;
             std::replace(title.begin(), title.end(), '\n', ' ');
-            out += "File" + n + "=" + items[i].path + "\n";
+            out += "File" + n + "=" + LinePath(items[i].path) + "\n";
             if (!title.empty()) out += "Title" + n + "=" + title + "\n";
             std::snprintf(number, sizeof number, "%ld",
                           items[i].seconds >= 0 ? std::lround(items[i].seconds) : -1L);

@@ -31,6 +31,9 @@ TEST(SuitePlaylistFiles, EveryFormatRoundTripsAwkwardPathsTitlesAndLengths) {
         {"/music/Ölmüller & Söhne/01 # intro.flac", "Intro = start", 61.0},
         {"/music/a b/c<d>.ogg", "", -1.0},
         {"/music/日本/歌.mp3", "歌", 245.0},
+        // A line is trimmed when read: such paths go out as file:// URLs.
+        {"/music/ends in a space ", "", -1.0},
+        {"/music/\vvertical\ttab\v", "", 3.0},
     };
     for (const char* name : {"list.m3u8", "list.m3u", "list.pls", "list.xspf"}) {
         SCOPED_TRACE(name);
@@ -45,6 +48,20 @@ TEST(SuitePlaylistFiles, EveryFormatRoundTripsAwkwardPathsTitlesAndLengths) {
             EXPECT_EQ(read.items[i].seconds, items[i].seconds);
         }
     }
+}
+
+// A length no track has (infinite, not a number, beyond a billion seconds)
+// is unknown; it used to be written back as a garbage number.
+TEST(SuitePlaylistFiles, LengthsNoTrackHasReadAsUnknown) {
+    const auto pls = ParsePlaylist("[playlist]\nFile1=/a.flac\nLength1=inf\nFile2=/b.flac\n"
+                                   "Length2=nan\nFile3=/c.flac\nLength3=1e300\n",
+                                   PlaylistFormat::PLS, "/");
+    ASSERT_EQ(pls.items.size(), 3u);
+    for (const PlaylistItem& item : pls.items)
+        EXPECT_EQ(item.seconds, -1.0) << item.path;
+    const auto m3u = ParsePlaylist("#EXTINF:1e300,Long\n/d.flac\n", PlaylistFormat::M3U, "/");
+    ASSERT_EQ(m3u.items.size(), 1u);
+    EXPECT_EQ(m3u.items[0].seconds, -1.0);
 }
 
 // Relative paths (also Windows-style), file URLs, streams we cannot play,

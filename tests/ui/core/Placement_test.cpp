@@ -86,6 +86,26 @@ SFrameLayoutIn Frame(int w, int h, bool player) {
 }
 } // namespace
 
+// A skin with coordinates at the ends of the int range once overflowed the
+// placement arithmetic (found by fuzzing the skin tree): they are clamped,
+// and every rectangle still has a width and height an int can hold.
+TEST(Placement, HugeSkinCoordinatesAreClampedRatherThanOverflowing) {
+    CXmlNode e("PLAYER_PLAY");
+    e.SetAttribute("x", 2147483647);
+    e.SetAttribute("cx", -2147483647);
+    const SPlacement p = ReadPlacement(e);
+    EXPECT_EQ(p.x, 1 << 24);
+    EXPECT_EQ(p.cx, -(1 << 24));
+    for (unsigned flags : {kPlaceRight | kPlaceBottom, kPlaceHCentre | kPlaceVCentre,
+                           kPlaceHStretch | kPlaceVStretch}) {
+        const SRect r =
+            PlaceRect(2147483647, -2147483647, 2147483647, 8, flags, SSize{-2147483647, 2147483647},
+                      SSize{2147483647, 100}, SSize{2147483647, 2147483647});
+        EXPECT_LE(static_cast<long long>(r.right) - r.left, 1LL << 26);
+        EXPECT_LE(static_cast<long long>(r.bottom) - r.top, 1LL << 26);
+    }
+}
+
 TEST(FrameLayout, PanelsFrameTheModuleArea) {
     const SFrameLayoutOut out = LayoutFrame(Frame(640, 480, true));
     EXPECT_EQ(out.panel[int(EPanel::Up)], (SRect{0, 0, 640, 30}));

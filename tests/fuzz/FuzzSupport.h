@@ -1,0 +1,36 @@
+// Shared by the fuzz targets: a private scratch folder for inputs that the
+// code under test only reads from files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace fuzzsupport {
+
+// One folder per process, made on first use and left for the OS to clean
+// (a fuzzing process ends by being killed as often as not).
+inline const std::string& ScratchFolder() {
+    static const std::string folder = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/sonvara-fuzz-XXXXXX";
+        if (!::mkdtemp(pattern.data())) std::abort();
+        return pattern;
+    }();
+    return folder;
+}
+
+// Writes the input to name inside the scratch folder; returns its path.
+inline std::string WriteInput(const char* name, const std::uint8_t* data, std::size_t size) {
+    const std::string path = ScratchFolder() + "/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) std::abort();
+    if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
+    std::fclose(f);
+    return path;
+}
+
+} // namespace fuzzsupport
