@@ -82,4 +82,33 @@ TEST(Prism, FindsThePluginAsVoiceMorphingAndSkipsWhatIsNoPlugin) {
     EXPECT_EQ(effect->CloseStream(), 1);
 }
 
+// Loading a preset into an effect must take the preset's settings: a load
+// that reported failure (or dropped the new instance) would leave the user's
+// preset unused while a save went on working.
+TEST(Prism, AnEffectLoadsThePresetItSaved) {
+    testsupport::TempDir dir;
+    const std::string effects = dir.file("Effects");
+    fs::create_directories(effects);
+    fs::copy_file(STAVO_PLUGIN_PATH, effects + "/StavoModulation.so");
+    CPrism prism;
+    ASSERT_EQ(prism.Initialize(effects), 1);
+    const std::uint32_t id = prism.GetEffectTable()[0].GetID();
+    const std::string ini = dir.file("presets.ini");
+    std::ofstream(ini) << "[Voice]\r\nRate=20\r\nDrums=1\r\n";
+
+    std::unique_ptr<CSimpleEffect> effect(prism.CreateEffect(id));
+    ASSERT_TRUE(effect);
+    ASSERT_EQ(effect->LoadPreset(ini.c_str(), "Voice"), 1);
+    ASSERT_EQ(effect->SavePreset(ini.c_str(), "Copy"), 1);
+    std::unique_ptr<CSimpleEffect> other(prism.CreateEffect(id));
+    ASSERT_EQ(other->LoadPreset(ini.c_str(), "Copy"), 1);
+    ASSERT_EQ(other->SavePreset(ini.c_str(), "Again"), 1);
+    std::ifstream in(ini);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t again = text.find("[Again]");
+    ASSERT_NE(again, std::string::npos) << text;
+    EXPECT_NE(text.find("Rate=20", again), std::string::npos) << text;
+    EXPECT_NE(text.find("Drums=1", again), std::string::npos) << text;
+}
+
 } // namespace
