@@ -73,11 +73,12 @@ bool LiveMorph::Open(CSimpleEffect* effect, const LiveFormat& format, std::strin
     // A second's room: far more than the monitor ever holds.
     m_monitor = std::make_unique<suite::SampleRing>(
         std::max<std::size_t>(format.rate, 4 * (format.captureFrames + format.outputFrames)));
-    // The monitor starts once one capture buffer is in, so the player never
-    // waits on a buffer the microphone has not delivered yet; it lets the
-    // level grow by one more buffer and two segments (the two clocks' jitter
-    // and drift) before it skips back.
-    m_startLevel = format.captureFrames;
+    // The monitor starts once one capture buffer and two player segments
+    // are in, so the player never waits on a buffer the microphone has not
+    // delivered yet (the segments cover the capture thread's wake-up jitter,
+    // up to their length); it lets the level grow by one more buffer and
+    // two segments (the two clocks' drift) before it skips back.
+    m_startLevel = format.captureFrames + 2 * format.outputFrames;
     m_maxLevel = 2 * format.captureFrames + 2 * format.outputFrames;
     m_monitorRunning = false;
     m_peak = 0.0f;
@@ -173,6 +174,7 @@ std::uint32_t LiveMorph::Play(void* user, StreamBuffer* block, std::uint32_t) {
     const std::uint32_t frames = block->frames;
     suite::SampleRing& ring = *self->m_monitor;
     std::size_t level = ring.Available();
+    const bool wasRunning = self->m_monitorRunning;
     if (!self->m_monitorRunning) {
         if (level < self->m_startLevel) {
             block->valid = frames; // silence until the first buffer is in
@@ -180,11 +182,13 @@ std::uint32_t LiveMorph::Play(void* user, StreamBuffer* block, std::uint32_t) {
         }
         self->m_monitorRunning = true;
     }
-    if (level > self->m_maxLevel) {
-        // Behind the input: drop the oldest sound down to the start level.
+    // Starting, or behind the input: the oldest sound goes, so that the
+    // monitor plays from the start level (its latency stays what it was set
+    // to, whenever it started).
+    if (level > self->m_maxLevel || (!wasRunning && level > self->m_startLevel)) {
         float scratch[256];
         std::size_t drop = level - self->m_startLevel;
-        self->m_skipped.fetch_add(drop, std::memory_order_relaxed);
+        if (wasRunning) self->m_skipped.fetch_add(drop, std::memory_order_relaxed);
         float* const one[1] = {scratch};
         while (drop) {
             const std::size_t n = ring.ReadFrames(one, 1, std::min<std::size_t>(drop, 256));
@@ -196,6 +200,7 @@ std::uint32_t LiveMorph::Play(void* user, StreamBuffer* block, std::uint32_t) {
     float* const first[1] = {block->channels[0]};
     const std::size_t got = ring.ReadFrames(first, 1, frames);
     if (got < frames) {
+        std::fill(block->channels[0] + got, block->channels[0] + frames, 0.0f);
         ++self->m_late;
         // Wait for a whole buffer again rather than stutter block by block.
         self->m_monitorRunning = false;

@@ -38,11 +38,11 @@ namespace mardrel {
 
 namespace {
 
-// Buffer settings of the live path, the smallest the null and wav: devices
-// and the test machine's sound card sustained without a late block (the
-// module's parameter section may set others): 1024-frame capture buffers
-// (23 ms at 44.1 kHz), three 256-frame player segments.
-constexpr std::uint32_t kCaptureFrames = 1024;
+// Buffer settings of the live path (the module's parameter section may set
+// others): 512-frame capture buffers (12 ms at 44.1 kHz), three 256-frame
+// player segments. Smaller segments (128) gave late blocks on the null and
+// wav: devices of a loaded two-core machine; these did not after the start.
+constexpr std::uint32_t kCaptureFrames = 512;
 constexpr std::uint32_t kCaptureBuffers = 8;
 constexpr std::uint32_t kOutputFrames = 256;
 constexpr std::uint32_t kOutputBuffers = 3;

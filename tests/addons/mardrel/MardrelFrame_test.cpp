@@ -202,8 +202,8 @@ TEST_F(MardrelFrame, ASungToneIsRecordedAlternatingBetweenTheTwoPitchesUnderPeri
     EXPECT_STREQ(frame.Host().Player().GetPlayerOwner(), "Mardrel");
     EXPECT_NE(frame.StatusText().find("recording to " + music), std::string::npos)
         << frame.StatusText();
-    // The file's 1024-frame buffers, and a few more for the effect's delay.
-    const auto buffers = static_cast<std::uint64_t>(seconds * kRate / 1024) + 8;
+    // The file's 512-frame buffers, and a few more for the effect's delay.
+    const auto buffers = static_cast<std::uint64_t>(seconds * kRate / 512) + 16;
     ASSERT_TRUE(micro.WaitForDelivered(buffers, 60000));
     Command(sonvara::ID_PLAYER_RECORD); // the file is completed; live goes on
     EXPECT_EQ(micro.GetState(), CExtMicro::kRecording);
