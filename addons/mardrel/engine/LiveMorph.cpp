@@ -77,9 +77,12 @@ bool LiveMorph::Open(CSimpleEffect* effect, const LiveFormat& format, std::strin
     // are in, so the player never waits on a buffer the microphone has not
     // delivered yet (the segments cover the capture thread's wake-up jitter,
     // up to their length); it lets the level grow by one more buffer and
-    // two segments (the two clocks' drift) before it skips back.
-    m_startLevel = format.captureFrames + 2 * format.outputFrames;
-    m_maxLevel = 2 * format.captureFrames + 2 * format.outputFrames;
+    // two segments (the two clocks' drift) before it skips back. Each late
+    // block adds a segment to that margin, up to three capture buffers: the
+    // monitor settles at the smallest delay this machine sustains.
+    m_margin = 2 * format.outputFrames;
+    m_maxMargin = std::max(m_margin, 3 * format.captureFrames);
+    SetLevels();
     m_monitorRunning = false;
     m_peak = 0.0f;
     m_captured = 0;
@@ -102,6 +105,12 @@ bool LiveMorph::Open(CSimpleEffect* effect, const LiveFormat& format, std::strin
     }
     m_effect = effect;
     return true;
+}
+
+void LiveMorph::SetLevels() {
+    m_startLevel = m_format.captureFrames + m_margin;
+    m_maxLevel = m_startLevel + m_format.captureFrames + 2 * m_format.outputFrames;
+    m_monitorDelay.store(m_startLevel);
 }
 
 void LiveMorph::Close() {
@@ -202,6 +211,10 @@ std::uint32_t LiveMorph::Play(void* user, StreamBuffer* block, std::uint32_t) {
     if (got < frames) {
         std::fill(block->channels[0] + got, block->channels[0] + frames, 0.0f);
         ++self->m_late;
+        if (self->m_margin < self->m_maxMargin) {
+            self->m_margin += self->m_format.outputFrames;
+            self->SetLevels();
+        }
         // Wait for a whole buffer again rather than stutter block by block.
         self->m_monitorRunning = false;
     }

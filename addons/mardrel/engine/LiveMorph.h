@@ -72,11 +72,15 @@ public:
     std::uint64_t LateBlocks() const { return m_late.load(); }
     // Frames thrown away because the monitor ran too far behind the input.
     std::uint64_t SkippedFrames() const { return m_skipped.load(); }
-    // Capture buffers that arrived in a format the run was not opened for.
+    // Blocks the effect gave nothing for (it closed the stream).
     std::uint64_t RefusedBlocks() const { return m_refused.load(); }
+    // Frames of sound the monitor keeps queued ahead of the player: it grows
+    // by a segment after each late block, up to a limit.
+    std::uint32_t MonitorDelayFrames() const { return m_monitorDelay.load(); }
 
 private:
     static std::uint32_t EffectInput(void* user, StreamBuffer* buffer);
+    void SetLevels();
     void ProcessCaptured(const void* data, std::uint32_t frames);
 
     CSimpleEffect* m_effect = nullptr;
@@ -92,7 +96,10 @@ private:
     std::unique_ptr<suite::SampleRing> m_monitor;
     std::uint32_t m_startLevel = 0; // frames the monitor waits for before it plays
     std::uint32_t m_maxLevel = 0;   // beyond this the monitor skips ahead
-    bool m_monitorRunning = false;  // output thread only
+    std::uint32_t m_margin = 0;     // of the start level beyond one capture buffer
+    std::uint32_t m_maxMargin = 0;
+    std::atomic<std::uint32_t> m_monitorDelay{0};
+    bool m_monitorRunning = false; // output thread only
     std::atomic<RecordingWriter*> m_recorder{nullptr};
 
     std::atomic<float> m_peak{0.0f};

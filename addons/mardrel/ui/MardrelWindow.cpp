@@ -7,6 +7,7 @@
 #include "suite/ui/SkinColors.h"
 
 #include "sonvara/Codexa.h"
+#include "sonvara/EffectPresetXml.h"
 #include "sonvara/IApplication.h"
 #include "sonvara/IMicro.h"
 #include "sonvara/IPlayer.h"
@@ -347,13 +348,27 @@ bool MardrelWindow::ChooseEffect(int index) {
     return true;
 }
 
+namespace {
+bool IsXml(const std::string& path) {
+    return QFileInfo(QString::fromStdString(path))
+               .suffix()
+               .compare(QStringLiteral("xml"), Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
 bool MardrelWindow::SavePreset(const std::string& path) {
     if (!m_effect) return false;
-    if (QFileInfo(Q(path)).suffix().compare(QStringLiteral("xml"), Qt::CaseInsensitive) == 0) {
-        Error("Presets are kept in INI files here; \"" + path + "\" was not written.");
-        return false;
+    int saved = 0;
+    if (IsXml(path)) {
+        saved = SvEffectPresetXml(m_effect.get(), path.c_str(), true);
+        if (saved < 0) {
+            Error("This program keeps no XML presets; \"" + path + "\" was not written.");
+            return false;
+        }
+    } else {
+        saved = m_effect->SavePreset(path.c_str(), EffectSection().c_str());
     }
-    if (!m_effect->SavePreset(path.c_str(), EffectSection().c_str())) {
+    if (!saved) {
         Error("The preset could not be written to \"" + path + "\".");
         return false;
     }
@@ -373,16 +388,17 @@ bool MardrelWindow::LoadPreset(const std::string& path) {
     const bool wasRecording = IsRecording();
     if (wasLive) StopLive();
     ClosePanel();
-    const bool ok = m_effect->LoadPreset(path.c_str(), EffectSection().c_str()) != 0;
+    const int loaded = IsXml(path) ? SvEffectPresetXml(m_effect.get(), path.c_str(), false)
+                                   : m_effect->LoadPreset(path.c_str(), EffectSection().c_str());
     ShowPanel();
-    if (ok) {
+    if (loaded > 0) {
         StoreEffectSettings();
         Status("preset loaded from " + path);
     } else {
         Error("\"" + path + "\" holds no preset the effect could read.");
     }
     if (wasLive && StartLive() && wasRecording) StartRecording();
-    return ok;
+    return loaded > 0;
 }
 
 // ---- the player ----
@@ -474,6 +490,7 @@ bool MardrelWindow::StartLive() {
     wave.wBitsPerSample = 16;
     wave.nBlockAlign = 2;
     wave.nAvgBytesPerSec = format.rate * 2;
+    m_savedMicroFormat = *m_micro->GetFormat();
     m_savedMicroCount = m_micro->GetBufferCount();
     m_savedMicroSize = m_micro->GetBufferSize();
     std::string error;
@@ -512,8 +529,16 @@ void MardrelWindow::StopLive(const std::string& status) {
     if (m_microOwned) {
         m_micro->Stop();
         m_micro->SetCaptureCallback(nullptr, nullptr);
-        if (m_savedMicroCount) m_micro->SetBufferCount(m_savedMicroCount);
-        if (m_savedMicroSize) m_micro->SetBufferSize(m_savedMicroSize);
+    }
+    // The recorder's settings as they were, also when it was taken from us
+    // (it is stopped then, and its next owner has not been told yet).
+    if (m_savedMicroCount) {
+        m_micro->SetFormat(&m_savedMicroFormat);
+        m_micro->SetBufferCount(m_savedMicroCount);
+        m_micro->SetBufferSize(m_savedMicroSize);
+        m_savedMicroCount = 0;
+    }
+    if (m_microOwned) {
         m_micro->ReleaseMicro(kModuleName);
         m_microOwned = false;
     }
@@ -678,7 +703,11 @@ void MardrelWindow::Tick() {
                                std::max<std::uint32_t>(1, m_micro->GetFormat()->nSamplesPerSec);
         QString text = QStringLiteral("Live for %1 s").arg(seconds, 0, 'f', 1);
         if (m_playerUse == PlayerUse::Monitor)
-            text += QStringLiteral(", %1 drop-outs").arg(m_live.LateBlocks());
+            text += QStringLiteral(", %1 drop-outs, monitor queue %2 ms")
+                        .arg(m_live.LateBlocks())
+                        .arg(1000.0 * m_live.MonitorDelayFrames() /
+                                 std::max<std::uint32_t>(1, m_micro->GetFormat()->nSamplesPerSec),
+                             0, 'f', 0);
         if (IsRecording())
             text += QStringLiteral(", recording %1 s to %2")
                         .arg(static_cast<double>(m_writer.FramesWritten()) /
@@ -810,14 +839,14 @@ bool MardrelWindow::OnCommand(unsigned id) {
     case kCmdLoadPreset: {
         const QString file =
             QFileDialog::getOpenFileName(this, QStringLiteral("Load Preset"), Q(m_settingsFolder),
-                                         QStringLiteral("Presets (*.ini);;All files (*)"));
+                                         QStringLiteral("Presets (*.ini *.xml);;All files (*)"));
         if (!file.isEmpty()) LoadPreset(file.toStdString());
         return true;
     }
     case kCmdSavePreset: {
         const QString file = QFileDialog::getSaveFileName(
             this, QStringLiteral("Save Preset"), Q(m_settingsFolder + "Mardrel presets.ini"),
-            QStringLiteral("Presets (*.ini)"));
+            QStringLiteral("INI presets (*.ini);;XML presets (*.xml)"));
         if (!file.isEmpty()) SavePreset(file.toStdString());
         return true;
     }

@@ -88,9 +88,9 @@ public:
     bool PlayMorphed();
     OfflineMorph& Offline() { return m_offline; }
 
-    // Presets through the effect's own calls: an .xml name is refused (the
-    // module has no XML document of its own), anything else is an INI file
-    // whose section is the effect's name.
+    // Presets through the effect's own calls: an .xml file holds one preset
+    // (through the program's XML preset function), anything else is an INI
+    // file whose section is the effect's name.
     bool SavePreset(const std::string& path);
     bool LoadPreset(const std::string& path);
 
@@ -141,6 +141,7 @@ private:
     enum class PlayerUse { None, Monitor, Morphed } m_playerUse = PlayerUse::None;
     std::uint32_t m_savedBufferCount = 0, m_savedBufferSize = 0;
     std::uint32_t m_savedMicroCount = 0, m_savedMicroSize = 0;
+    WAVEFORMATEX m_savedMicroFormat{};
     std::string m_lastRecording;
     std::uint64_t m_lastLate = 0;
 

@@ -119,7 +119,8 @@ TEST(LiveMorph, EveryCapturedFrameReachesTheMonitorOnceAndInOrder) {
 // A player that stops asking (a stalled output) must not make the monitor
 // lag further and further: it skips ahead to fresh sound and counts it; a
 // player that asks for more than there is gets silence and counts a late
-// block instead of stale or repeated sound.
+// block instead of stale or repeated sound, and the monitor then keeps more
+// sound in hand so that it does not happen again and again.
 TEST(LiveMorph, AStalledMonitorSkipsAheadAndAStarvedOneCountsLateBlocks) {
     PassThrough effect;
     LiveMorph live;
@@ -150,8 +151,11 @@ TEST(LiveMorph, AStalledMonitorSkipsAheadAndAStarvedOneCountsLateBlocks) {
     LiveMorph::Play(&live, &block, 0);
     LiveMorph::Play(&live, &block, 0);
     EXPECT_EQ(live.LateBlocks(), 0u);
+    EXPECT_EQ(live.MonitorDelayFrames(), 256u + 2 * 256);
     LiveMorph::Play(&live, &block, 0);
     EXPECT_EQ(live.LateBlocks(), 1u);
+    // After a late block the monitor keeps one segment more in hand.
+    EXPECT_EQ(live.MonitorDelayFrames(), 256u + 3 * 256);
     EXPECT_EQ(out[0], 0.0f);
 }
 

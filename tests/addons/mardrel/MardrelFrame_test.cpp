@@ -248,8 +248,9 @@ TEST_F(MardrelFrame, ASungToneIsRecordedAlternatingBetweenTheTwoPitchesUnderPeri
 }
 
 // A file morphed in the module must sound exactly as the command-line tool
-// makes it with the same settings: the same effect, the same settings, no
-// sample lost at the start (priming) or at the end (tail), and every channel.
+// makes it with the same settings (handed over as the module's XML preset):
+// the same effect, the same settings, no sample lost at the start (priming)
+// or at the end (tail), and every channel.
 TEST_F(MardrelFrame, AMorphedFileHasTheSamplesOfTheCommandLineTool) {
     const std::string input = dir.file("take.wav"), saved = dir.file("take morphed.wav"),
                       reference = dir.file("reference.wav"), preset = dir.file("preset.ini");
@@ -266,6 +267,9 @@ TEST_F(MardrelFrame, AMorphedFileHasTheSamplesOfTheCommandLineTool) {
 
     shell::CMainFrame& frame = Start();
     ClickAndChooseFile("MardrelLoadPreset", preset);
+    // The same settings as an XML preset, for the tool below.
+    const std::string xml = dir.file("preset.xml");
+    ClickAndChooseFile("MardrelSavePreset", xml);
     const std::string open = "open \"" + input + "\"";
     EXPECT_EQ(frame.Host().SendModuleMessage("Mardrel", "Main frame", open.c_str()), 0);
     ASSERT_TRUE(WaitForText("MardrelFile", QStringLiteral("take.wav morphed")));
@@ -278,9 +282,8 @@ TEST_F(MardrelFrame, AMorphedFileHasTheSamplesOfTheCommandLineTool) {
     CloseAndExit();
     EXPECT_TRUE(messages.empty()) << messages.front();
 
-    const std::string command = std::string("\"") + FX_PROGRAM + "\" --quiet --preset-ini \"" +
-                                preset + "\" --section \"Stavo Modulation\" \"" + input + "\" \"" +
-                                reference + "\"";
+    const std::string command = std::string("\"") + FX_PROGRAM + "\" --quiet --preset-xml \"" +
+                                xml + "\" \"" + input + "\" \"" + reference + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     int channels = 0;
     const std::vector<float> ours = ReadAll(saved, &channels);
@@ -299,8 +302,8 @@ TEST_F(MardrelFrame, AMorphedFileHasTheSamplesOfTheCommandLineTool) {
 }
 
 // Another module taking the microphone ends live morphing: the recording
-// file is completed and readable, the player is given back, the window shows
-// that live morphing is off, and the user is told why.
+// file is completed and readable, the player and the recorder's settings
+// are given back, the window shows that live morphing is off, and why.
 TEST_F(MardrelFrame, LosingTheMicrophoneToAnotherModuleStopsLiveMorphingCleanly) {
     fs::create_symlink(RECORDER_MODULE, program + "Modules/Recorder.so");
     setenv("SONVARA_RECORDER_WAV", dir.file("other.wav").c_str(), 1);
@@ -324,8 +327,10 @@ TEST_F(MardrelFrame, LosingTheMicrophoneToAnotherModuleStopsLiveMorphingCleanly)
         << Child<QLabel>("MardrelLiveInfo")->text().toStdString();
     EXPECT_EQ(frame.Player().GetState(), CExtPlayer::kStopped);
     EXPECT_EQ(frame.Host().Player().GetPlayerOwner(), nullptr);
-    // The recorder module records with what it was given.
+    // The recorder module records, with the recorder's settings as they
+    // were before live morphing shrank its buffers.
     EXPECT_EQ(micro.GetState(), CExtMicro::kRecording);
+    EXPECT_EQ(micro.GetBufferSize(), 44100u);
     const std::vector<std::string> files = Recordings();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_GT(ReadAll(files[0]).size(), 10000u);

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+extern "C" int KelEffectPresetXml(CSimpleEffect* effect, const char* path, int save);
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -109,6 +111,23 @@ TEST(Prism, AnEffectLoadsThePresetItSaved) {
     ASSERT_NE(again, std::string::npos) << text;
     EXPECT_NE(text.find("Rate=20", again), std::string::npos) << text;
     EXPECT_NE(text.find("Drums=1", again), std::string::npos) << text;
+
+    // The same through the program's XML preset files; a file that is no
+    // XML is refused and the settings stay.
+    const std::string xml = dir.file("preset.xml");
+    ASSERT_EQ(KelEffectPresetXml(effect.get(), xml.c_str(), 1), 1);
+    std::unique_ptr<CSimpleEffect> third(prism.CreateEffect(id));
+    ASSERT_EQ(KelEffectPresetXml(third.get(), xml.c_str(), 0), 1);
+    std::ofstream(dir.file("junk.xml")) << "<Preset";
+    EXPECT_EQ(KelEffectPresetXml(third.get(), dir.file("junk.xml").c_str(), 0), 0);
+    ASSERT_EQ(third->SavePreset(ini.c_str(), "FromXml"), 1);
+    std::ifstream again2(ini);
+    const std::string text2((std::istreambuf_iterator<char>(again2)),
+                            std::istreambuf_iterator<char>());
+    const std::size_t fromXml = text2.find("[FromXml]");
+    ASSERT_NE(fromXml, std::string::npos);
+    EXPECT_NE(text2.find("Rate=20", fromXml), std::string::npos) << text2;
+    EXPECT_EQ(KelEffectPresetXml(nullptr, xml.c_str(), 1), 0);
 }
 
 } // namespace
