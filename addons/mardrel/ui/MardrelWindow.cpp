@@ -424,21 +424,26 @@ bool MardrelWindow::TakePlayer(PlayerStreamCallback callback, void* user, std::u
     wave.Format.nBlockAlign = static_cast<std::uint16_t>(bytes * channels);
     wave.Format.nAvgBytesPerSec = rate * wave.Format.nBlockAlign;
     wave.dwChannelMask = ChannelMask(channels);
+    // A format is refused when a frame does not fit a segment: the segment
+    // grows first and shrinks to its size after.
     m_player->SetBufferSize(std::max(segmentFrames * wave.Format.nBlockAlign, m_savedBufferSize));
-    if (!m_player->SetFormat(&wave)) {
-        Status("the player refused the sound format");
-        return false;
+    bool started = m_player->SetFormat(&wave) != 0;
+    if (!started) Status("the player refused the sound format");
+    if (started) {
+        m_player->SetBufferCount(segments);
+        m_player->SetBufferSize(segmentFrames * wave.Format.nBlockAlign);
+        m_player->SetStreamCallback(callback, user);
+        started = m_player->Play() != 0;
     }
-    m_player->SetBufferCount(segments);
-    m_player->SetBufferSize(segmentFrames * wave.Format.nBlockAlign);
-    m_player->SetStreamCallback(callback, user);
-    if (!m_player->Play()) {
+    if (!started) {
+        // Not left holding a player it does not use.
+        m_playerUse = PlayerUse::None;
         m_player->SetStreamCallback(nullptr, nullptr);
         m_player->SetBufferCount(m_savedBufferCount);
         m_player->SetBufferSize(m_savedBufferSize);
-        return false;
+        m_player->ReleasePlayer(kModuleName);
     }
-    return true;
+    return started;
 }
 
 void MardrelWindow::GivePlayerBack() {
@@ -699,20 +704,18 @@ bool MardrelWindow::SaveMorphed(const std::string& path) {
 void MardrelWindow::Tick() {
     if (IsLive()) {
         m_meter->Update(m_live.TakePeak());
-        const double seconds = static_cast<double>(m_live.CapturedFrames()) /
-                               std::max<std::uint32_t>(1, m_micro->GetFormat()->nSamplesPerSec);
+        // A copy: the format record is packed, its fields unaligned.
+        const std::uint32_t formatRate = m_micro->GetFormat()->nSamplesPerSec;
+        const double rate = std::max<std::uint32_t>(1, formatRate);
+        const double seconds = static_cast<double>(m_live.CapturedFrames()) / rate;
         QString text = QStringLiteral("Live for %1 s").arg(seconds, 0, 'f', 1);
         if (m_playerUse == PlayerUse::Monitor)
             text += QStringLiteral(", %1 drop-outs, monitor queue %2 ms")
                         .arg(m_live.LateBlocks())
-                        .arg(1000.0 * m_live.MonitorDelayFrames() /
-                                 std::max<std::uint32_t>(1, m_micro->GetFormat()->nSamplesPerSec),
-                             0, 'f', 0);
+                        .arg(1000.0 * m_live.MonitorDelayFrames() / rate, 0, 'f', 0);
         if (IsRecording())
             text += QStringLiteral(", recording %1 s to %2")
-                        .arg(static_cast<double>(m_writer.FramesWritten()) /
-                                 std::max<std::uint32_t>(1, m_micro->GetFormat()->nSamplesPerSec),
-                             0, 'f', 1)
+                        .arg(static_cast<double>(m_writer.FramesWritten()) / rate, 0, 'f', 1)
                         .arg(Q(FileName(m_writer.Path())));
         m_liveInfo->setText(text);
     }

@@ -12,6 +12,7 @@
 #include "shell/KelFrameApp.h"
 #include "shell/MainFrame.h"
 #include "shell/WindowMessage.h"
+#include "sonvara/MenuTree.h"
 #include "sonvara/Messages.h"
 #include "support/TempDir.h"
 #include "ui/ControlTable.h"
@@ -191,6 +192,21 @@ TEST_F(MardrelFrame, ASungToneIsRecordedAlternatingBetweenTheTwoPitchesUnderPeri
     shell::CMainFrame& frame = Start();
     ASSERT_NE(Child("Mardrel"), nullptr);
     EXPECT_TRUE(Child("Mardrel")->isVisible());
+    // The frame's "&Morph" menu lists the effect under "Single Effects",
+    // chosen.
+    const auto find = [](const SvMenuTree& tree, const std::string& text) -> const SvMenuItem* {
+        for (const SvMenuItem& item : tree.items)
+            if (item.text == text) return &item;
+        return nullptr;
+    };
+    const SvMenuItem* morph = find(later.Menus()->FrameMenu(), "&Morph");
+    ASSERT_TRUE(morph && morph->submenu);
+    const SvMenuItem* single = find(*morph->submenu, "Single Effects");
+    ASSERT_TRUE(single && single->submenu);
+    const SvMenuItem* stavo = find(*single->submenu, "Stavo Modulation");
+    ASSERT_NE(stavo, nullptr);
+    EXPECT_TRUE(stavo->state & SvMenuItem::Checked);
+
     ClickAndChooseFile("MardrelLoadPreset", preset);
     Click("31935"); // the effect panel's Periodic
     EXPECT_TRUE(frame.Controls().FindControls(ui::kIdPlayerRecord).front()->GetWnd()->isEnabled());
