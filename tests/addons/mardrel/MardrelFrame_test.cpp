@@ -358,9 +358,10 @@ TEST_F(MardrelFrame, LosingTheMicrophoneToAnotherModuleStopsLiveMorphingCleanly)
     unsetenv("SONVARA_RECORDER_WAV");
 }
 
-// A file that is no sound file is refused with a message naming it; nothing
-// is offered to play or save, and a good file afterwards still morphs.
-TEST_F(MardrelFrame, ACorruptInputFileIsRefusedWithAMessage) {
+// A file that is no sound file is refused with a message naming it and
+// nothing is offered to play or save; a long file's morphing is cancelled by
+// the Cancel button, without a message and without a result.
+TEST_F(MardrelFrame, ACorruptInputFileIsRefusedWithAMessageAndALongOneCanBeCancelled) {
     const std::string bad = dir.file("broken.wav");
     std::ofstream(bad) << "RIFF\x10\0\0\0WAVEjunk that is not a sound file at all";
     shell::CMainFrame& frame = Start();
@@ -372,6 +373,18 @@ TEST_F(MardrelFrame, ACorruptInputFileIsRefusedWithAMessage) {
         << messages.front();
     EXPECT_FALSE(Child<QPushButton>("MardrelPlay")->isEnabled());
     EXPECT_FALSE(Child<QPushButton>("MardrelSave")->isEnabled());
+
+    // A long good file starts; Cancel ends the work and offers nothing.
+    const std::string longFile = dir.file("long.wav");
+    ASSERT_TRUE(
+        WriteWav16(longFile, testsignals::HarmonicTone(220.0, 0.3, 5, 120 * 44100, kRate), 1));
+    const std::string openLong = "open \"" + longFile + "\"";
+    frame.Host().SendModuleMessage("Mardrel", "Main frame", openLong.c_str());
+    Click("MardrelCancel");
+    ASSERT_TRUE(WaitForText("MardrelFile", QStringLiteral("long.wav was cancelled")));
+    EXPECT_FALSE(Child<QPushButton>("MardrelPlay")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("MardrelCancel")->isEnabled());
+    EXPECT_EQ(messages.size(), 1u);
     CloseAndExit();
 }
 
