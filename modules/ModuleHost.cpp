@@ -310,9 +310,14 @@ void CModuleHost::ReleaseModules() {
         m_micro.DetachSource();
     }
     while (!m_table.empty()) {
+        // The window goes while its module is still in the table: a window
+        // that keeps its settings as it closes must still own its section.
+        if (QWidget* window = m_table.front()->Window) {
+            m_site.DestroyModuleWindow(window);
+            m_table.front()->Window = nullptr;
+        }
         std::unique_ptr<CModuleEntry> e = std::move(m_table.front());
         m_table.erase(m_table.begin());
-        if (e->Window) m_site.DestroyModuleWindow(e->Window);
         e->Library.Unload();
     }
 }

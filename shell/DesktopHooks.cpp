@@ -11,19 +11,25 @@ namespace shell {
 
 CDesktopHooks::CDesktopHooks(std::string programPath,
                              ui::CDefaultPlayer::ExtensionSource extensions)
-    : m_player(std::move(programPath), std::move(extensions),
+    : m_registers(!programPath.empty() && extensions),
+      m_player(std::move(programPath), std::move(extensions),
                ui::CDesktopAssociation(ui::CDesktopAssociation::FromEnvironment())) {}
 
 std::optional<bool> CDesktopHooks::IsDefaultPlayer() {
+    if (!m_registers) return std::nullopt;
     return m_player.IsDefaultPlayer();
 }
 
 bool CDesktopHooks::RegisterDefaultPlayer() {
-    return m_player.RegisterDefaultPlayer();
+    return m_registers && m_player.RegisterDefaultPlayer();
 }
 
 bool CDesktopHooks::UnregisterDefaultPlayer() {
-    return m_player.UnregisterDefaultPlayer();
+    return m_registers && m_player.UnregisterDefaultPlayer();
+}
+
+QWidget* CDesktopHooks::DialogParent() const {
+    return QApplication::activeWindow();
 }
 
 int CDesktopHooks::Run(QDialog& dialog) {
@@ -34,14 +40,14 @@ int CDesktopHooks::Run(QDialog& dialog) {
 int CDesktopHooks::AskDefaultPlayer() {
     IApplication* application = Host() ? &Host()->Application() : nullptr;
     ::ISkin* skin = Host() ? Host()->Site().Skin() : nullptr;
-    ui::CDefaultPlayerDlg dialog(application, skin, QApplication::activeWindow());
+    ui::CDefaultPlayerDlg dialog(application, skin, DialogParent());
     return Run(dialog);
 }
 
 int CDesktopHooks::ChooseModuleForFiles() {
     IApplication* application = Host() ? &Host()->Application() : nullptr;
     ::ISkin* skin = Host() ? Host()->Site().Skin() : nullptr;
-    ui::CChooseModuleMusicDlg dialog(application, skin, QApplication::activeWindow());
+    ui::CChooseModuleMusicDlg dialog(application, skin, DialogParent());
     return Run(dialog);
 }
 

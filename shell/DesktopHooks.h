@@ -16,7 +16,9 @@ namespace shell {
 
 class CDesktopHooks : public modules::CModuleHostBridge {
 public:
-    // programPath: the program file that registration names.
+    // programPath: the program file that registration names. Without a
+    // path or an extension source there is nothing to register: the
+    // program is then never asked to become the default player.
     CDesktopHooks(std::string programPath, ui::CDefaultPlayer::ExtensionSource extensions);
 
     std::optional<bool> IsDefaultPlayer() override;
@@ -30,9 +32,14 @@ public:
     using DialogDriver = std::function<void(QWidget*)>;
     void SetDialogDriver(DialogDriver driver) { m_driver = std::move(driver); }
 
+protected:
+    // The window the two questions are centred over.
+    virtual QWidget* DialogParent() const;
+
 private:
     int Run(QDialog& dialog);
 
+    bool m_registers;
     ui::CDefaultPlayer m_player;
     DialogDriver m_driver;
 };

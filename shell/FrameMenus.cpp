@@ -225,8 +225,8 @@ void CFrameMenus::UpdateCommand(unsigned id, veneer::CSCMenu::SCommandUI& ui) {
         ui.enabled = m_frame.isVisible();
         return;
     case ID_VIEW_SURROUND:
-        // The surround settings dialog is not part of the program yet.
-        ui.enabled = false;
+        // Opens the "Surround" dialog (the frame's SURR_SHOW command).
+        ui.enabled = true;
         return;
     case ID_MENU_NONE:
         ui.enabled = false;

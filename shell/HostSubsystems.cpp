@@ -40,6 +40,11 @@ bool CHostSubsystems::OnHostCommand(unsigned commandId) {
     return m_menus && m_menus->OnCommand(commandId);
 }
 
+QWidget* CHostSubsystems::DialogParent() const {
+    if (m_frame) return m_frame;
+    return CDesktopHooks::DialogParent();
+}
+
 bool CHostSubsystems::CreateTrayIcon() {
     if (!m_frame) return false;
     m_tray = std::make_unique<ui::CTrayIcon>(kTrayIconId,

@@ -1,7 +1,7 @@
 // The program's later subsystems: the module host (CModuleHostBridge), the
 // desktop's default-player hooks (CDesktopHooks), and on top of them the
-// frame menus and host menu commands, the effect manager and the tray icon. The frame hands itself over (SetFrame) when it is
-// constructed and takes itself back when it goes; until then every hook
+// frame menus and host menu commands, the effect manager and the tray icon. The frame hands itself
+// over (SetFrame) when it is constructed and takes itself back when it goes; until then every hook
 // keeps its default.
 //
 // Window thread only.
@@ -43,6 +43,9 @@ public:
     void RemoveTrayIcon() override;
 
 protected:
+    // The questions at start-up stand over the main frame, which is not yet
+    // the active window when they come.
+    QWidget* DialogParent() const override;
     // The tray's callback message reaches the frame; the tray takes it.
     bool eventFilter(QObject* watched, QEvent* event) override;
 

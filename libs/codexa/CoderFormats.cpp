@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <sndfile.h>
 
 namespace codexa {
@@ -153,6 +154,16 @@ bool IsWritable(int format, int sampleRate, int channels) {
     // platform writes as a second file ("._name") beside the sound; a trial
     // open would leave one in the current folder. It is read, not recorded.
     if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_SD2) return false;
+    // MPEG audio exists only at the nine rates of its standards, in mono or
+    // stereo. libsndfile finds that out by starting the encoder, and on that
+    // failure does not free it; so ask first and never start it in vain.
+    if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+        static constexpr int kMpegRates[] = {8000,  11025, 12000, 16000, 22050,
+                                             24000, 32000, 44100, 48000};
+        if (channels > 2 || std::find(std::begin(kMpegRates), std::end(kMpegRates), sampleRate) ==
+                                std::end(kMpegRates))
+            return false;
+    }
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;

@@ -30,7 +30,8 @@ void FrameClock::Run(std::uint32_t rate, std::uint64_t maxBacklog) {
     std::uint64_t done = 0;
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_quit) {
-        m_wake.wait_for(lock, std::chrono::milliseconds(5));
+        // Ten milliseconds: the period of a typical sound card.
+        m_wake.wait_for(lock, std::chrono::milliseconds(10));
         if (m_quit) break;
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();

@@ -1,5 +1,5 @@
 // A thread that keeps time in frames for the devices without sound hardware:
-// every few milliseconds it hands its tick function the frames that became
+// every ten milliseconds it hands its tick function the frames that became
 // due at the sample rate since the last tick.
 //
 // After a hold-up longer than maxBacklog frames it carries on from now (less

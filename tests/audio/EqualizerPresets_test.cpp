@@ -68,7 +68,7 @@ TEST(EqualizerPresets, PositionsOutsideTheSliderRangeAreClamped) {
 // groups, every section reachable (no gap in the numbering).
 TEST(EqualizerPresets, ShippedFileStartsFlatAndHasSeparators) {
     const std::filesystem::path shipped =
-        std::filesystem::path(__FILE__).parent_path() / "../../data/Equalizer_presets.ini";
+        std::filesystem::path(SONVARA_SOURCE_DIR) / "data/Equalizer_presets.ini";
     ASSERT_TRUE(std::filesystem::exists(shipped)) << shipped;
     const EqualizerPresetList presets = LoadEqualizerPresets(shipped.string());
     ASSERT_GE(presets.size(), 10u);

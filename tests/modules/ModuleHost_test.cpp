@@ -123,7 +123,8 @@ TEST(ModuleActivation, CommandsIdleAndGoToRange) {
     EXPECT_EQ(goTo.items[1].id, sonvara::ID_MODULE_FIRST + 1);
 }
 
-// Only the module named exactly "Quillon" may veto the close.
+// Only the module named exactly "Quillon" may veto the close; release takes
+// each window down before its module leaves the table.
 TEST(ModuleClose, QuillonVetoesAndReleaseEmptiesTheTable) {
     HostFixture f;
     f.Load({"beta", "quillon"});
@@ -131,9 +132,14 @@ TEST(ModuleClose, QuillonVetoesAndReleaseEmptiesTheTable) {
     EXPECT_THAT(Journal(), ::testing::Contains("quillon: try close"));
     QWidget* first = f.host->Entry(0).Window;
     QWidget* second = f.host->Entry(1).Window;
+    // A window saving its settings as it goes still finds its module (the
+    // settings refuse owners that are not loaded).
+    std::vector<std::size_t> loadedAtDestroy;
+    f.site.onDestroy = [&](QWidget*) { loadedAtDestroy.push_back(f.host->Count()); };
     f.host->ReleaseModules();
     EXPECT_EQ(f.host->Count(), 0u);
     EXPECT_THAT(f.site.destroyed, ElementsAre(first, second));
+    EXPECT_THAT(loadedAtDestroy, ElementsAre(2u, 1u));
 
     HostFixture g;
     g.Load({"beta"});

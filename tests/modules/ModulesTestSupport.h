@@ -14,6 +14,7 @@
 
 using testsupport::TempDir;
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,10 +26,14 @@ void ClearJournal();
 
 class RecordingSite : public modules::IModuleHostSite {
 public:
+    std::function<void(QWidget*)> onDestroy;
     std::intptr_t SendWindowMessage(QWidget* window, unsigned message, std::uintptr_t wParam,
                                     std::intptr_t lParam) override;
     void ShowModuleWindow(QWidget* window, bool show) override;
-    void DestroyModuleWindow(QWidget* window) override { destroyed.push_back(window); }
+    void DestroyModuleWindow(QWidget* window) override {
+        destroyed.push_back(window);
+        if (onDestroy) onDestroy(window);
+    }
     void SetFrameTitle(const std::string& t) override { title = t; }
     void SetModuleButtonChecked(QWidget* button, bool on) override { checked[button] = on; }
     void RebuildFrameMenu() override { calls.push_back("menu"); }

@@ -172,6 +172,12 @@ TEST(FrameMenus, MenuButtonsOpenSkinnedPopupsWhoseCommandsAct) {
     EXPECT_TRUE(frame->OnCommand(15020));
     EXPECT_NE(frame->Panels().PlayerShown(), shown);
 
+    // View's Surround Settings leads to the surround dialog.
+    CSCMenu::SCommandUI surround;
+    surround.enabled = false;
+    later.Menus()->UpdateCommand(16135, surround);
+    EXPECT_TRUE(surround.enabled);
+
     CSCMenu::SetTrackHook(nullptr);
     frame->close();
     app.ExitInstance(0);

@@ -1,5 +1,7 @@
 #include "core/MediaPaths.h"
 
+#include "sonvara/Codexa.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -41,9 +43,15 @@ std::vector<std::string> ParseOpenMessage(std::string_view message) {
 
 const std::vector<std::string>& SupportedExtensions() {
     static const std::vector<std::string> list = [] {
+        // The host's coders say what the program reads; without a host (or
+        // one without coders) libsndfile's own list stands in.
         std::vector<std::string> out;
+        for (std::string e : SvSupportedFileExtensions()) {
+            if (!e.empty() && e[0] == '.') e.erase(0, 1);
+            if (!e.empty()) out.push_back(std::move(e));
+        }
         int count = 0;
-        sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+        if (out.empty()) sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
         for (int i = 0; i < count; ++i) {
             SF_FORMAT_INFO info{};
             info.format = i;

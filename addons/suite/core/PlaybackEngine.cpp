@@ -48,6 +48,11 @@ void PlaybackEngine::Start(std::vector<QueuedTrack> queue, std::size_t first,
 void PlaybackEngine::Stop() {
     m_active = false;
     m_stop = true;
+    {
+        // Under the lock, so a decoder about to wait for room cannot miss it.
+        std::lock_guard lock(m_mutex);
+    }
+    m_roomOrStop.notify_all();
     if (m_thread.joinable()) m_thread.join();
 }
 
@@ -120,7 +125,17 @@ void PlaybackEngine::Decode(std::size_t index, std::uint64_t startFrame) {
             const std::size_t samples = n * m_channels;
             while (at < samples && !m_stop) {
                 at += m_ring->Write(buffer.data() + at, samples - at);
-                if (at < samples) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                if (at < samples) {
+                    // The ring is full and seconds of sound are still to
+                    // play: look again every 100 ms and go on once a quarter
+                    // is free, instead of waking hundreds of times a second
+                    // for a little room each time (the output callback never
+                    // signals: it must not take locks).
+                    std::unique_lock lock(m_mutex);
+                    m_roomOrStop.wait_for(lock, std::chrono::milliseconds(100), [&] {
+                        return m_stop.load() || m_ring->Space() >= m_ring->Capacity() / 4;
+                    });
+                }
             }
             produced += n;
             written += n;

@@ -109,6 +109,7 @@ private:
 
     mutable std::mutex m_mutex; // marks, events, the buffered signal
     std::condition_variable m_progress;
+    std::condition_variable m_roomOrStop; // the decoder waits here on a full ring
     std::vector<TrackMark> m_marks;
     std::vector<EngineEvent> m_events;
 };
