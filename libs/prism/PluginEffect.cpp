@@ -88,14 +88,18 @@ int CPluginEffect::Replace(int created, EffectInstance* fresh) {
     return 1;
 }
 
+// The instance is read after the call that makes it: as arguments of one
+// call the two would be evaluated in no fixed order.
 int CPluginEffect::LoadPreset(const char* iniFile, const char* section) {
     EffectInstance* fresh = nullptr;
-    return Replace(m_library->Initialize(iniFile, section, nullptr, &fresh), fresh);
+    const int created = m_library->Initialize(iniFile, section, nullptr, &fresh);
+    return Replace(created, fresh);
 }
 
 int CPluginEffect::LoadPresetXml(CXmlNode* node) {
     EffectInstance* fresh = nullptr;
-    return Replace(m_library->InitializeXml(node, &fresh), fresh);
+    const int created = m_library->InitializeXml(node, &fresh);
+    return Replace(created, fresh);
 }
 
 int CPluginEffect::SavePreset(const char* iniFile, const char* section) {

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+extern "C" int KelEffectPresetXml(CSimpleEffect* effect, const char* path, int save);
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -80,6 +82,52 @@ TEST(Prism, FindsThePluginAsVoiceMorphingAndSkipsWhatIsNoPlugin) {
     buffer.frames = 2048;
     EXPECT_EQ(effect->ProcessStream(&buffer), 2048u);
     EXPECT_EQ(effect->CloseStream(), 1);
+}
+
+// Loading a preset into an effect must take the preset's settings: a load
+// that reported failure (or dropped the new instance) would leave the user's
+// preset unused while a save went on working.
+TEST(Prism, AnEffectLoadsThePresetItSaved) {
+    testsupport::TempDir dir;
+    const std::string effects = dir.file("Effects");
+    fs::create_directories(effects);
+    fs::copy_file(STAVO_PLUGIN_PATH, effects + "/StavoModulation.so");
+    CPrism prism;
+    ASSERT_EQ(prism.Initialize(effects), 1);
+    const std::uint32_t id = prism.GetEffectTable()[0].GetID();
+    const std::string ini = dir.file("presets.ini");
+    std::ofstream(ini) << "[Voice]\r\nRate=20\r\nDrums=1\r\n";
+
+    std::unique_ptr<CSimpleEffect> effect(prism.CreateEffect(id));
+    ASSERT_TRUE(effect);
+    ASSERT_EQ(effect->LoadPreset(ini.c_str(), "Voice"), 1);
+    ASSERT_EQ(effect->SavePreset(ini.c_str(), "Copy"), 1);
+    std::unique_ptr<CSimpleEffect> other(prism.CreateEffect(id));
+    ASSERT_EQ(other->LoadPreset(ini.c_str(), "Copy"), 1);
+    ASSERT_EQ(other->SavePreset(ini.c_str(), "Again"), 1);
+    std::ifstream in(ini);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t again = text.find("[Again]");
+    ASSERT_NE(again, std::string::npos) << text;
+    EXPECT_NE(text.find("Rate=20", again), std::string::npos) << text;
+    EXPECT_NE(text.find("Drums=1", again), std::string::npos) << text;
+
+    // The same through the program's XML preset files; a file that is no
+    // XML is refused and the settings stay.
+    const std::string xml = dir.file("preset.xml");
+    ASSERT_EQ(KelEffectPresetXml(effect.get(), xml.c_str(), 1), 1);
+    std::unique_ptr<CSimpleEffect> third(prism.CreateEffect(id));
+    ASSERT_EQ(KelEffectPresetXml(third.get(), xml.c_str(), 0), 1);
+    std::ofstream(dir.file("junk.xml")) << "<Preset";
+    EXPECT_EQ(KelEffectPresetXml(third.get(), dir.file("junk.xml").c_str(), 0), 0);
+    ASSERT_EQ(third->SavePreset(ini.c_str(), "FromXml"), 1);
+    std::ifstream again2(ini);
+    const std::string text2((std::istreambuf_iterator<char>(again2)),
+                            std::istreambuf_iterator<char>());
+    const std::size_t fromXml = text2.find("[FromXml]");
+    ASSERT_NE(fromXml, std::string::npos);
+    EXPECT_NE(text2.find("Rate=20", fromXml), std::string::npos) << text2;
+    EXPECT_EQ(KelEffectPresetXml(nullptr, xml.c_str(), 1), 0);
 }
 
 } // namespace
