@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
 namespace fuzzsupport {
 
-// One folder per process, made on first use and left for the OS to clean
-// (a fuzzing process ends by being killed as often as not).
+// One folder per process, made on first use and removed when the process
+// exits normally (libFuzzer's fork mode starts hundreds of them; one that
+// is killed leaves its folder behind).
 inline const std::string& ScratchFolder() {
     static const std::string folder = [] {
         const char* tmp = std::getenv("TMPDIR");
@@ -20,6 +22,13 @@ inline const std::string& ScratchFolder() {
         if (!::mkdtemp(pattern.data())) std::abort();
         return pattern;
     }();
+    static const bool removal = [] {
+        return std::atexit([] {
+                   std::error_code ec;
+                   std::filesystem::remove_all(folder, ec);
+               }) == 0;
+    }();
+    (void)removal;
     return folder;
 }
 
