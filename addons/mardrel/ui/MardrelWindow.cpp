@@ -200,7 +200,7 @@ void MardrelWindow::BuildWindow() {
     live->setColumnStretch(2, 1);
     layout->addWidget(m_liveBox);
 
-    m_fileBox = new QGroupBox(QStringLiteral("Recording"), this);
+    m_fileBox = new QGroupBox(QStringLiteral("Morph a File"), this);
     auto* file = new QGridLayout(m_fileBox);
     m_openButton = new QPushButton(QStringLiteral("Open..."), m_fileBox);
     m_openButton->setObjectName(QStringLiteral("MardrelOpen"));
