@@ -1,6 +1,6 @@
 // "Mardrel": the live voice morpher. The Kel... entry points the host
-// calls; the window and its logic live in ui/, the audio paths in engine/.
-#include "ui/MardrelWindow.h"
+// calls; the window and its logic live in window/, the audio paths in engine/.
+#include "window/MardrelWindow.h"
 
 #include "sonvara/Accelerators.h"
 #include "sonvara/IMicro.h"

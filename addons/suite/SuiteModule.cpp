@@ -1,7 +1,7 @@
 // "Sonvara Suite": the music player module. The Kel... entry points the host
-// calls; everything else lives in ui/ (the window and its player logic) and
+// calls; everything else lives in window/ (the window and its player logic) and
 // core/ (decoding, playlists, library files).
-#include "ui/SuiteWindow.h"
+#include "window/SuiteWindow.h"
 
 #include "sonvara/Accelerators.h"
 #include "sonvara/IPlayer.h"

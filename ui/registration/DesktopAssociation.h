@@ -1,5 +1,5 @@
-// The desktop's half of default-player registration, after the XDG
-// specifications: a desktop entry "sonvara.desktop" in the user's
+// The desktop's half of default-player registration, as XDG desktops
+// expect it: a desktop entry "sonvara.desktop" in the user's
 // applications folder naming the audio MIME types of the registered
 // extensions, and that entry made the default application of each type in
 // the user's mimeapps.list (as `xdg-mime default` does). The earlier default
@@ -48,7 +48,7 @@ private:
 };
 
 // One argument of a desktop entry's Exec key, quoted and escaped as the
-// desktop entry specification asks (reserved characters inside double
+// desktop entry format requires (reserved characters inside double
 // quotes, then the string-value escaping of backslashes).
 std::string QuoteExecArgument(const std::string& argument);
 

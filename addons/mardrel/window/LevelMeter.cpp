@@ -1,4 +1,4 @@
-#include "ui/LevelMeter.h"
+#include "window/LevelMeter.h"
 
 #include <QPainter>
 #include <algorithm>

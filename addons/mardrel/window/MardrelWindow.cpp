@@ -1,10 +1,10 @@
-#include "ui/MardrelWindow.h"
+#include "window/MardrelWindow.h"
 
-#include "ui/LevelMeter.h"
+#include "window/LevelMeter.h"
 
 #include "suite/core/LibraryFiles.h"
 #include "suite/core/MediaPaths.h"
-#include "suite/ui/SkinColors.h"
+#include "suite/window/SkinColors.h"
 
 #include "sonvara/Codexa.h"
 #include "sonvara/EffectPresetXml.h"

@@ -1,6 +1,6 @@
-#include "ui/WaveformBar.h"
+#include "window/WaveformBar.h"
 
-#include "ui/SkinColors.h"
+#include "window/SkinColors.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>

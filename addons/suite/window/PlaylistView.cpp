@@ -1,6 +1,6 @@
-#include "ui/PlaylistView.h"
+#include "window/PlaylistView.h"
 
-#include "ui/SkinColors.h"
+#include "window/SkinColors.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

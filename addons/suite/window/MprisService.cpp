@@ -1,7 +1,7 @@
-#include "ui/MprisService.h"
+#include "window/MprisService.h"
 
 #include "core/TagReader.h"
-#include "ui/SuiteWindow.h"
+#include "window/SuiteWindow.h"
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>

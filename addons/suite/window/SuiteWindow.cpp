@@ -1,4 +1,4 @@
-#include "ui/SuiteWindow.h"
+#include "window/SuiteWindow.h"
 
 #include "core/LibraryFiles.h"
 #include "core/MediaPaths.h"
@@ -6,10 +6,10 @@
 #include "core/TagReader.h"
 #include "core/TrackDecoder.h"
 #include "core/Waveform.h"
-#include "ui/MprisService.h"
-#include "ui/PlaylistView.h"
-#include "ui/SkinColors.h"
-#include "ui/WaveformBar.h"
+#include "window/MprisService.h"
+#include "window/PlaylistView.h"
+#include "window/SkinColors.h"
+#include "window/WaveformBar.h"
 
 #include "sonvara/IApplication.h"
 #include "sonvara/IPlayer.h"
