@@ -58,6 +58,11 @@ public:
     // outlive the run or be unset before it goes.
     void SetRecorder(RecordingWriter* writer) { m_recorder.store(writer); }
 
+    // The monitor starts afresh at its next block (from the start level,
+    // what the capture queued meanwhile let go uncounted). Only while no
+    // player calls Play: before the monitor is handed to a player again.
+    void RestartMonitor() { m_monitorRunning = false; }
+
     // IMicro's CaptureCallback; user is the LiveMorph.
     static std::uint32_t Capture(void* user, const void* data, std::uint32_t bytes);
     // IPlayer's stream callback: the monitor, mono.
