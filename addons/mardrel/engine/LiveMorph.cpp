@@ -73,12 +73,13 @@ bool LiveMorph::Open(CSimpleEffect* effect, const LiveFormat& format, std::strin
     // A second's room: far more than the monitor ever holds.
     m_monitor = std::make_unique<suite::SampleRing>(
         std::max<std::size_t>(format.rate, 4 * (format.captureFrames + format.outputFrames)));
-    // The monitor keeps at least four player segments queued at the lowest
-    // point of its swing: one for the block being read, three (17 ms at
-    // 256 frames) for a capture wake-up that comes late. Each late block
-    // adds a segment, up to twice that: the monitor settles at the
-    // smallest delay this machine sustains.
-    m_keep = 4 * format.outputFrames;
+    // The monitor keeps at least three player segments queued at the
+    // lowest point of its swing: one for the block being read, two (12 ms
+    // at 256 frames) for a capture wake-up that comes late (the devices'
+    // threads run at real-time priority where the system allows it). Each
+    // late block adds a segment, up to twice that: the monitor settles at
+    // the smallest delay this machine sustains.
+    m_keep = 3 * format.outputFrames;
     m_maxKeep = std::max(m_keep + format.captureFrames, 2 * m_keep);
     m_monitorDelay.store(m_keep);
     m_monitorRunning = false;
@@ -197,7 +198,8 @@ std::uint32_t LiveMorph::Play(void* user, StreamBuffer* block, std::uint32_t) {
     if (!self->m_monitorRunning) {
         // It starts with two capture buffers more than it keeps: the first
         // moments are the roughest (threads starting, the output's first
-        // refills); the surplus goes after the first half second.
+        // refills); the surplus goes after the second half second, the
+        // first one that shows the steady swing.
         const std::size_t start = self->m_keep + 2 * self->m_format.captureFrames;
         if (level < start) {
             block->valid = frames; // silence until the first buffers are in
@@ -207,7 +209,7 @@ std::uint32_t LiveMorph::Play(void* user, StreamBuffer* block, std::uint32_t) {
         self->Drop(level - start, false);
         level = start;
         self->m_monitorRunning = true;
-        self->m_firstWindow = true;
+        self->m_windows = 0;
         self->m_windowLow = level;
         self->m_windowFrames = 0;
     }
@@ -221,16 +223,18 @@ std::uint32_t LiveMorph::Play(void* user, StreamBuffer* block, std::uint32_t) {
     self->m_windowLow = std::min(self->m_windowLow, level);
     self->m_windowFrames += frames;
     if (self->m_windowFrames >= rate / 2u) {
-        // After the first half second, only a surplus beyond what the
-        // clocks' drifting phase moves the low point by (the output lost
-        // time, or runs slower than the microphone).
-        const std::size_t slack = self->m_firstWindow ? 0
-                                                      : std::max(self->m_format.captureFrames,
-                                                                 2 * self->m_format.outputFrames);
-        if (self->m_windowLow > self->m_keep + slack)
-            self->Drop(self->m_windowLow - self->m_keep, !self->m_firstWindow);
+        // The first half second after a start is left alone (its dips are
+        // the start's), the second one brings the start's surplus down to
+        // what the monitor keeps; after that only a surplus beyond what the
+        // clocks' drifting phase moves the low point by goes (the output
+        // lost time, or runs slower than the microphone), and is counted.
+        const unsigned window = self->m_windows < 2 ? self->m_windows++ : 2;
+        const std::size_t slack =
+            window == 1 ? 0
+                        : std::max(self->m_format.captureFrames, 2 * self->m_format.outputFrames);
+        if (window > 0 && self->m_windowLow > self->m_keep + slack)
+            self->Drop(self->m_windowLow - self->m_keep, window > 1);
         level = ring.Available();
-        self->m_firstWindow = false;
         self->m_windowLow = level;
         self->m_windowFrames = 0;
     }

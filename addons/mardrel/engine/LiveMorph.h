@@ -106,7 +106,7 @@ private:
     // Output thread only: whether the monitor plays, and the lowest level it
     // found over the last second of playing (how much it could do without).
     bool m_monitorRunning = false;
-    bool m_firstWindow = false;
+    unsigned m_windows = 0; // half seconds since it started, up to 2
     std::size_t m_windowLow = 0;
     std::uint32_t m_windowFrames = 0;
     std::atomic<RecordingWriter*> m_recorder{nullptr};
