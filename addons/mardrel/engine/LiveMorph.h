@@ -104,9 +104,10 @@ private:
     std::uint32_t m_maxKeep = 0;
     std::atomic<std::uint32_t> m_monitorDelay{0};
     // Output thread only: whether the monitor plays, and the lowest level it
-    // found over the last second of playing (how much it could do without).
+    // found over the last half second of playing (how much it could do
+    // without), and the half seconds since it started.
     bool m_monitorRunning = false;
-    unsigned m_windows = 0; // half seconds since it started, up to 2
+    unsigned m_windows = 0; // up to 2
     std::size_t m_windowLow = 0;
     std::uint32_t m_windowFrames = 0;
     std::atomic<RecordingWriter*> m_recorder{nullptr};
