@@ -65,6 +65,13 @@ std::uint32_t TimedOutputDevice::Advance(std::uint32_t frames) {
     return frames;
 }
 
+bool TimedOutputDevice::PlayOn(std::uint32_t bytes, int timeoutMs) {
+    if (m_clock != Clock::Manual) return OutputDevice::PlayOn(bytes, timeoutMs);
+    const std::uint32_t align = BlockAlign();
+    if (align == 0) return false;
+    return Advance((bytes + align - 1) / align) > 0 || bytes == 0;
+}
+
 void TimedOutputDevice::PlayFrames(std::uint32_t frames) {
     const std::uint32_t align = BlockAlign();
     const std::uint32_t maxFrames = std::max<std::uint32_t>(1, BufferBytes() / align / 2);
