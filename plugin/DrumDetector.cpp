@@ -183,7 +183,6 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         band.level = band.previousLevel = 0.0;
         band.normaliser = 1.0;
         band.outputs.assign(values, 0.0);
-        band.quartics.assign(values, 0.0);
         std::fill(band.scores, band.scores + kResonators, 0.0);
     }
     std::fill(m_mono, m_mono + 6, 0.0);
@@ -195,7 +194,6 @@ void CDrumDetector::Release() {
     for (Band& band : m_bands) {
         band.squares = {};
         band.outputs = {};
-        band.quartics = {};
     }
     m_phase = {};
     m_sampleRate = 0;
@@ -214,13 +212,16 @@ bool CDrumDetector::ProcessChannels(float* const* channels, std::uint32_t count,
 // squares and its sum; once per decimation the envelope moves on, about 43
 // times a second the tempo is analysed, and a beat may be due.
 //
-// The filters are the direct form with its sums in their order. The part of
-// an output that depends on the input alone is worked out for a chunk
-// first; what is left waits for the output before it, and the two bands
-// wait side by side in one vector. The windows of squares and the clock are
-// kept in the same loop, where they run while the filters wait, with all
-// state in locals: the loop stops at a frame that needs more (a window that
-// turns, an envelope value, an analysis, a report), which is done outside it.
+// The filters are the direct form. The part of an output that depends on
+// the input alone is worked out for a chunk first, with the sums in their
+// order; the feedback adds up the five older outputs first and takes off
+// the latest one last, so that an output waits for the one before it by
+// one product and one subtraction rather than by six (the bands' beats are
+// the same; only the last bit of a filter output can differ). The two bands
+// go side by side in one vector. The windows of squares and the clock are
+// kept in the same loop, with all state in locals: the loop stops at a frame
+// that needs more (a window that turns, an envelope value, an analysis, a
+// report), which is done outside it.
 void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
     m_beat = false;
     if (m_sampleRate == 0 || buffer.channels.empty()) return;
@@ -281,12 +282,8 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
             bool due = false;
             while (i < stop && !due) {
                 Pair v = Load(m_feed + 2 * i);
+                v -= (((a[6] * y6 + a[5] * y5) + a[4] * y4) + a[3] * y3) + a[2] * y2;
                 v -= a[1] * y1;
-                v -= a[2] * y2;
-                v -= a[3] * y3;
-                v -= a[4] * y4;
-                v -= a[5] * y5;
-                v -= a[6] * y6;
                 y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = v;
 
                 // Each window's sum is kept up to date as squares come and
@@ -379,23 +376,18 @@ void CDrumDetector::Envelope() {
 
         // Each resonator feeds back its output of D values ago (a comb).
         double* const outputs = band.outputs.data();
-        double* const quartics = band.quartics.data();
         for (int g = 0; g < kGroups; ++g) {
             const Group& group = m_groups[g];
             const std::size_t oldest = group.start + std::size_t{group.row} * kSide;
             const int first = g * kSide;
             double y[kSide];
-            double q[kSide];
             for (int k = 0; k < kSide; ++k)
                 y[k] = m_input[first + k] * onset + m_gain[first + k] * outputs[oldest + k];
-            for (int k = 0; k < kSide; ++k)
-                q[k] = y[k] * y[k] * y[k] * y[k];
             for (int k = 0; k < kSide; ++k) {
                 std::uint32_t row = group.row + m_delay[first + k];
                 if (row >= group.rows) row -= group.rows;
                 const std::size_t at = group.start + std::size_t{row} * kSide + k;
                 outputs[at] = y[k];
-                quartics[at] = q[k];
             }
         }
         m_levelSum += level;
@@ -429,7 +421,10 @@ void CDrumDetector::Normalise(double* v, int n) const {
 // sixteen lines, so they are summed side by side, two to a vector, each with
 // its own running sum in line order (a line shorter than its neighbours'
 // adds zeros past its end, which changes no sum of values that are never
-// negative): every sum is the one a resonator at a time would give.
+// negative): every sum is the one a resonator at a time would give. The
+// fourth powers are worked out as they are read: three products cost less
+// than keeping a second table as large as the lines, which would not stay
+// in the cache beside them.
 void CDrumDetector::Scores(const Band& band, double* raw) const {
     constexpr int kPairs = kSide / 2;
     for (int g = 0; g < kGroups; ++g) {
@@ -437,14 +432,16 @@ void CDrumDetector::Scores(const Band& band, double* raw) const {
         const int first = g * kSide;
         const std::uint32_t common = *std::min_element(m_span + first, m_span + first + kSide);
         const std::uint32_t longest = *std::max_element(m_span + first, m_span + first + kSide);
-        const double* const rows = band.quartics.data() + group.start;
+        const double* const rows = band.outputs.data() + group.start;
         Pair sum[kPairs] = {};
         std::uint32_t row = group.row;
         std::uint32_t i = 0;
         for (; i < common; ++i) {
             const double* values = rows + std::size_t{row} * kSide;
-            for (int k = 0; k < kPairs; ++k)
-                sum[k] += Load(values + 2 * k);
+            for (int k = 0; k < kPairs; ++k) {
+                const Pair y = Load(values + 2 * k);
+                sum[k] += y * y * y * y;
+            }
             if (++row == group.rows) row = 0;
         }
         Pair spans[kPairs];
@@ -454,9 +451,11 @@ void CDrumDetector::Scores(const Band& band, double* raw) const {
         for (; i < longest; ++i) {
             const double* values = rows + std::size_t{row} * kSide;
             const Pair at = {static_cast<double>(i), static_cast<double>(i)};
-            for (int k = 0; k < kPairs; ++k)
-                sum[k] += reinterpret_cast<Pair>(reinterpret_cast<PairMask>(Load(values + 2 * k)) &
+            for (int k = 0; k < kPairs; ++k) {
+                const Pair y = Load(values + 2 * k);
+                sum[k] += reinterpret_cast<Pair>(reinterpret_cast<PairMask>(y * y * y * y) &
                                                  (at < spans[k]));
+            }
             if (++row == group.rows) row = 0;
         }
         for (int k = 0; k < kSide && first + k < kResonators; ++k)

@@ -72,13 +72,10 @@ private:
         // group's current row and its i-th oldest i rows on, so the work of
         // sixteen resonators runs along rows that lie one after another.
         std::vector<double> outputs;
-        // y^4 of each output in the same place: what the analyses add up,
-        // worked out once, when the output is made.
-        std::vector<double> quartics;
         double scores[kResonators];
     };
     struct Group {
-        std::size_t start = 0;  // of its rows in `outputs` and `quartics`
+        std::size_t start = 0;  // of its rows in `outputs`
         std::uint32_t rows = 0; // the longest delay of its resonators
         std::uint32_t row = 0;  // the row of the oldest outputs
     };
