@@ -86,12 +86,6 @@ namespace {
 // through the same IEEE operations in the same order as a band on its own.
 using Pair = double __attribute__((vector_size(16)));
 
-Pair Load(const double* at) {
-    Pair v;
-    std::memcpy(&v, at, sizeof v);
-    return v;
-}
-
 // The sum of a window of squares, in window order.
 double SumOf(const std::vector<double>& squares) {
     double sum = 0.0;
@@ -160,6 +154,29 @@ STAVO_BUILT_FOR_AVX2 void SumFourthPowers(const double* rows, std::uint32_t rowC
     }
     for (int k = 0; k < 4 * kQuads; ++k)
         sums[k] = sum[k / 4][k % 4];
+}
+
+// out[i] = b[0] x[i] + b[1] x[i - 1] + ... + b[6] x[i - 6], summed in that
+// order, for i < n: the part of a filter's output that depends on the input
+// alone. Four outputs go side by side.
+STAVO_BUILT_FOR_AVX2 void FeedForward(const double* x, std::uint32_t n, const double* b,
+                                      double* out) {
+    std::uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Quad v = {};
+        for (int k = 0; k < 7; ++k) {
+            Quad in;
+            std::memcpy(&in, x + i - k, sizeof in);
+            v += b[k] * in;
+        }
+        std::memcpy(out + i, &v, sizeof v);
+    }
+    for (; i < n; ++i) {
+        double v = 0.0;
+        for (int k = 0; k < 7; ++k)
+            v += b[k] * x[static_cast<std::ptrdiff_t>(i) - k];
+        out[i] = v;
+    }
 }
 
 } // namespace stavo
@@ -291,11 +308,9 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
 
     Band& low = m_bands[0];
     Band& high = m_bands[1];
-    Pair b[7], a[7];
-    for (int k = 0; k < 7; ++k) {
-        b[k] = Pair{low.filter.b[k], high.filter.b[k]};
+    Pair a[7];
+    for (int k = 0; k < 7; ++k)
         a[k] = Pair{low.filter.a[k], high.filter.a[k]};
-    }
     Pair y1 = {low.filter.y[0], high.filter.y[0]}, y2 = {low.filter.y[1], high.filter.y[1]},
          y3 = {low.filter.y[2], high.filter.y[2]}, y4 = {low.filter.y[3], high.filter.y[3]},
          y5 = {low.filter.y[4], high.filter.y[4]}, y6 = {low.filter.y[5], high.filter.y[5]};
@@ -327,12 +342,8 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
             const std::uint32_t at = start + i;
             x[i] = right ? (static_cast<double>(left[at]) + right[at]) / 2 : left[at];
         }
-        for (std::uint32_t i = 0; i < n; ++i) {
-            Pair v = {0.0, 0.0};
-            for (int k = 0; k < 7; ++k)
-                v += b[k] * x[static_cast<std::ptrdiff_t>(i) - k];
-            std::memcpy(m_feed + 2 * i, &v, sizeof v);
-        }
+        stavo::FeedForward(x, n, low.filter.b, m_feed[0]);
+        stavo::FeedForward(x, n, high.filter.b, m_feed[1]);
         std::copy(x + n - 6, x + n, m_mono);
 
         for (std::uint32_t i = 0; i < n;) {
@@ -342,7 +353,7 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
                           std::size_t{i} + (decimation - count)}));
             bool due = false;
             while (i < stop && !due) {
-                Pair v = Load(m_feed + 2 * i);
+                Pair v = {m_feed[0][i], m_feed[1][i]};
                 v -= (((a[6] * y6 + a[5] * y5) + a[4] * y4) + a[3] * y3) + a[2] * y2;
                 v -= a[1] * y1;
                 y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = v;

@@ -123,7 +123,7 @@ private:
     // The filters' input: the six latest inputs of the chunk before (the
     // latest last), then the chunk's mono frames.
     double m_mono[6 + kChunk];
-    // The part of both filters' outputs that depends on the input alone, a
-    // pair (low band, high band) per frame of the chunk.
-    alignas(16) double m_feed[2 * kChunk];
+    // The part of each band filter's outputs that depends on the input
+    // alone, for the frames of the chunk.
+    double m_feed[kBands][kChunk];
 };
