@@ -86,14 +86,6 @@ namespace {
 // through the same IEEE operations in the same order as a band on its own.
 using Pair = double __attribute__((vector_size(16)));
 
-// The sum of a window of squares, in window order.
-double SumOf(const std::vector<double>& squares) {
-    double sum = 0.0;
-    for (double s : squares)
-        sum += s;
-    return sum;
-}
-
 // Four lines' values in one vector; on a processor without AVX the
 // compiler runs each operation as two of two lanes, the same arithmetic.
 using Quad = double __attribute__((vector_size(32)));
@@ -256,7 +248,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         const auto window = static_cast<std::size_t>(std::floor(R * 0.3 / (k + 1)));
         band.squares.assign(std::max<std::size_t>(window, 1), 0.0);
         band.squarePosition = 0;
-        band.squareSum = 0.0;
+        band.squareSum = band.freshSum = 0.0;
         band.zeroRun = band.squares.size();
         band.level = band.previousLevel = 0.0;
         band.normaliser = 1.0;
@@ -321,6 +313,7 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
     const std::size_t highWindow = high.squares.size();
     std::size_t lowAt = low.squarePosition, highAt = high.squarePosition;
     Pair sums = {low.squareSum, high.squareSum};
+    Pair fresh = {low.freshSum, high.freshSum};
     std::size_t lowZeros = low.zeroRun, highZeros = high.zeroRun;
 
     const std::uint32_t decimation = m_decimation;
@@ -361,9 +354,11 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
                 // Each window's sum is kept up to date as squares come and
                 // go, and summed afresh once per turn of the window so that
                 // rounding cannot build up; a window of silence (only zero
-                // squares) sums to exactly 0.
+                // squares) sums to exactly 0. The fresh sum is the window's
+                // squares from its first place on, added as they come in.
                 const Pair square = v * v;
                 sums += square - Pair{lowSquares[lowAt], highSquares[highAt]};
+                fresh += square;
                 lowSquares[lowAt++] = square[0];
                 highSquares[highAt++] = square[1];
                 lowZeros = square[0] != 0.0 ? 0 : lowZeros + 1;
@@ -375,11 +370,13 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
             }
             if (lowAt == lowWindow) {
                 lowAt = 0;
-                sums[0] = SumOf(low.squares);
+                sums[0] = fresh[0];
+                fresh[0] = 0.0;
             }
             if (highAt == highWindow) {
                 highAt = 0;
-                sums[1] = SumOf(high.squares);
+                sums[1] = fresh[1];
+                fresh[1] = 0.0;
             }
             if (count >= decimation) {
                 count = 0;
@@ -410,6 +407,7 @@ void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
     }
     low.squarePosition = static_cast<std::uint32_t>(lowAt);
     high.squarePosition = static_cast<std::uint32_t>(highAt);
+    low.freshSum = fresh[0], high.freshSum = fresh[1];
     m_envelopeCount = count;
     keep();
 }

@@ -59,7 +59,10 @@ private:
         Filter filter;
         std::vector<double> squares;
         std::uint32_t squarePosition = 0;
-        double squareSum = 0.0;  // of squares, kept as they change
+        double squareSum = 0.0; // of squares, kept as they change
+        // Of the squares written since the window last turned to its first
+        // place, in that order: at the next turn, the window's sum afresh.
+        double freshSum = 0.0;
         std::size_t zeroRun = 0; // zero squares in a row, the latest last
         double level = 0.0;
         double previousLevel = 0.0;
