@@ -91,10 +91,19 @@ using Pair = double __attribute__((vector_size(16)));
 using Quad = double __attribute__((vector_size(32)));
 using QuadMask = long long __attribute__((vector_size(32)));
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) &&                             \
-    !defined(__SANITIZE_ADDRESS__)
 // Built twice, and the processor's best chosen when the library loads. AVX2
-// without FMA: the products are rounded as they are on their own.
+// without FMA: the products are rounded as they are on their own. The
+// sanitizer builds take the one version: the choice is made while the
+// library is relocated, before a sanitizer's run time is ready.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define STAVO_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define STAVO_SANITIZED 1
+#endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(STAVO_SANITIZED)
 #define STAVO_BUILT_FOR_AVX2 __attribute__((target_clones("avx2", "default")))
 #else
 #define STAVO_BUILT_FOR_AVX2
