@@ -3,6 +3,7 @@
 #include "libs/veneer/Colors.h"
 #include "libs/veneer/Controls.h"
 #include "libs/veneer/ImageStrip.h"
+#include "libs/veneer/SkinStyle.h"
 
 namespace veneer {
 
@@ -30,6 +31,9 @@ void ApplySkinPalette(QWidget* widget) {
     set(QPalette::ToolTipBase, lacquer::kColorFace);
     set(QPalette::ToolTipText, lacquer::kColorFaceText);
     widget->setPalette(pal);
+    // Check boxes and radio buttons are drawn from these colours only by the
+    // skin style.
+    UseSkinStyle();
 }
 
 namespace {

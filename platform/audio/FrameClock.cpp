@@ -2,18 +2,20 @@
 
 #include "platform/ThreadPriority.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace platform::audio {
 
-void FrameClock::Start(std::uint32_t rate, std::uint64_t maxBacklog, Tick tick) {
+void FrameClock::Start(std::uint32_t rate, std::uint64_t maxBacklog, Tick tick, int periodMs) {
     Stop();
     m_tick = std::move(tick);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_quit = false;
     }
-    m_thread = std::thread([this, rate, maxBacklog] { Run(rate, maxBacklog); });
+    periodMs = std::max(1, periodMs);
+    m_thread = std::thread([this, rate, maxBacklog, periodMs] { Run(rate, maxBacklog, periodMs); });
 }
 
 void FrameClock::Stop() {
@@ -26,7 +28,7 @@ void FrameClock::Stop() {
     m_thread.join();
 }
 
-void FrameClock::Run(std::uint32_t rate, std::uint64_t maxBacklog) {
+void FrameClock::Run(std::uint32_t rate, std::uint64_t maxBacklog, int periodMs) {
     // It stands in for a sound card's clock, which a busy processor does not
     // hold up: with the priority of the capture thread it wakes, so that the
     // devices without hardware keep time on a loaded machine as well.
@@ -36,8 +38,7 @@ void FrameClock::Run(std::uint32_t rate, std::uint64_t maxBacklog) {
     std::uint64_t done = 0;
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_quit) {
-        // Ten milliseconds: the period of a typical sound card.
-        m_wake.wait_for(lock, std::chrono::milliseconds(10));
+        m_wake.wait_for(lock, std::chrono::milliseconds(periodMs));
         if (m_quit) break;
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
