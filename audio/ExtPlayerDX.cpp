@@ -1,6 +1,7 @@
 #include "audio/ExtPlayerDX.h"
 
 #include "libs/trestle/SD2MME.h"
+#include "platform/ThreadPriority.h"
 #include "platform/audio/DeviceSelection.h"
 
 #include <algorithm>
@@ -490,6 +491,9 @@ std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
 
 void CExtPlayerDX::NotificationThread() {
     notificationThreadId = std::this_thread::get_id();
+    // It refills the device's buffer in time or the device plays stale
+    // sound: the same priority as the recorder's capture thread.
+    platform::RaiseCurrentThreadPriority();
     std::vector<platform::Event*> handles;
     for (auto& s : notifications)
         handles.push_back(s.event.get());

@@ -15,6 +15,10 @@ KelEffectPresetXml(CSimpleEffect* effect, const char* path, int save) {
         }
         CXmlNode document;
         if (!document.LoadFromFile(path)) return 0;
+        // Any other XML file (a skin, a playlist, a preset of something
+        // else) would read as a preset of nothing but defaults, and the
+        // effect would lose its settings to it.
+        if (document.GetName() != "Preset") return 0;
         return effect->LoadPresetXml(&document) ? 1 : 0;
     } catch (...) {
         return 0;

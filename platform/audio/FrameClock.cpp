@@ -1,5 +1,7 @@
 #include "platform/audio/FrameClock.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <algorithm>
 #include <chrono>
 
@@ -27,6 +29,10 @@ void FrameClock::Stop() {
 }
 
 void FrameClock::Run(std::uint32_t rate, std::uint64_t maxBacklog, int periodMs) {
+    // It stands in for a sound card's clock, which a busy processor does not
+    // hold up: with the priority of the capture thread it wakes, so that the
+    // devices without hardware keep time on a loaded machine as well.
+    RaiseCurrentThreadPriority();
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     std::uint64_t done = 0;

@@ -73,16 +73,15 @@ bool LiveMorph::Open(CSimpleEffect* effect, const LiveFormat& format, std::strin
     // A second's room: far more than the monitor ever holds.
     m_monitor = std::make_unique<suite::SampleRing>(
         std::max<std::size_t>(format.rate, 4 * (format.captureFrames + format.outputFrames)));
-    // The monitor starts once one capture buffer and two player segments
-    // are in, so the player never waits on a buffer the microphone has not
-    // delivered yet (the segments cover the capture thread's wake-up jitter,
-    // up to their length); it lets the level grow by one more buffer and
-    // two segments (the two clocks' drift) before it skips back. Each late
-    // block adds a segment to that margin, up to three capture buffers: the
-    // monitor settles at the smallest delay this machine sustains.
-    m_margin = 2 * format.outputFrames;
-    m_maxMargin = std::max(m_margin, 3 * format.captureFrames);
-    SetLevels();
+    // The monitor keeps at least three player segments queued at the
+    // lowest point of its swing: one for the block being read, two (12 ms
+    // at 256 frames) for a capture wake-up that comes late (the devices'
+    // threads run at real-time priority where the system allows it). Each
+    // late block adds a segment, up to twice that: the monitor settles at
+    // the smallest delay this machine sustains.
+    m_keep = 3 * format.outputFrames;
+    m_maxKeep = std::max(m_keep + format.captureFrames, 2 * m_keep);
+    m_monitorDelay.store(m_keep);
     m_monitorRunning = false;
     m_peak = 0.0f;
     m_captured = 0;
@@ -107,10 +106,15 @@ bool LiveMorph::Open(CSimpleEffect* effect, const LiveFormat& format, std::strin
     return true;
 }
 
-void LiveMorph::SetLevels() {
-    m_startLevel = m_format.captureFrames + m_margin;
-    m_maxLevel = m_startLevel + m_format.captureFrames + 2 * m_format.outputFrames;
-    m_monitorDelay.store(m_startLevel);
+void LiveMorph::Drop(std::size_t frames, bool count) {
+    if (count) m_skipped.fetch_add(frames, std::memory_order_relaxed);
+    float scratch[256];
+    float* const one[1] = {scratch};
+    while (frames) {
+        const std::size_t n = m_monitor->ReadFrames(one, 1, std::min<std::size_t>(frames, 256));
+        if (!n) break;
+        frames -= n;
+    }
 }
 
 void LiveMorph::Close() {
@@ -181,39 +185,67 @@ std::uint32_t LiveMorph::Play(void* user, StreamBuffer* block, std::uint32_t) {
     auto* self = static_cast<LiveMorph*>(user);
     if (block->channels.empty() || !self->m_monitor) return 1; // end or detach call
     const std::uint32_t frames = block->frames;
+    const std::uint32_t rate = self->m_format.rate;
     suite::SampleRing& ring = *self->m_monitor;
     std::size_t level = ring.Available();
-    const bool wasRunning = self->m_monitorRunning;
+    // The level swings with the two devices' periods: it jumps by a capture
+    // buffer when one comes in and falls by a burst of segments at each
+    // refill of the player, and the pattern moves as the phase between the
+    // two clocks drifts. So the monitor never sets its queue by the level of
+    // one moment (at the top of a swing that leaves too little for the
+    // bottom of the next one): it follows the lowest level of each half
+    // second and trims only what that low point could do without.
     if (!self->m_monitorRunning) {
-        if (level < self->m_startLevel) {
-            block->valid = frames; // silence until the first buffer is in
+        // It starts with two capture buffers more than it keeps: the first
+        // moments are the roughest (threads starting, the output's first
+        // refills); the surplus goes after the second half second, the
+        // first one that shows the steady swing.
+        const std::size_t start = self->m_keep + 2 * self->m_format.captureFrames;
+        if (level < start) {
+            block->valid = frames; // silence until the first buffers are in
             return 1;
         }
+        // What came before would only add latency.
+        self->Drop(level - start, false);
+        level = start;
         self->m_monitorRunning = true;
+        self->m_windows = 0;
+        self->m_windowLow = level;
+        self->m_windowFrames = 0;
     }
-    // Starting, or behind the input: the oldest sound goes, so that the
-    // monitor plays from the start level (its latency stays what it was set
-    // to, whenever it started).
-    if (level > self->m_maxLevel || (!wasRunning && level > self->m_startLevel)) {
-        float scratch[256];
-        std::size_t drop = level - self->m_startLevel;
-        if (wasRunning) self->m_skipped.fetch_add(drop, std::memory_order_relaxed);
-        float* const one[1] = {scratch};
-        while (drop) {
-            const std::size_t n = ring.ReadFrames(one, 1, std::min<std::size_t>(drop, 256));
-            if (!n) break;
-            drop -= n;
-        }
+    // A stalled player skips back at once.
+    if (level > self->m_keep + 2 * self->m_format.captureFrames + rate / 4u) {
+        self->Drop(level - self->m_keep - 2 * self->m_format.captureFrames, true);
         level = ring.Available();
+        self->m_windowLow = level;
+        self->m_windowFrames = 0;
+    }
+    self->m_windowLow = std::min(self->m_windowLow, level);
+    self->m_windowFrames += frames;
+    if (self->m_windowFrames >= rate / 2u) {
+        // The first half second after a start is left alone (its dips are
+        // the start's), the second one brings the start's surplus down to
+        // what the monitor keeps; after that only a surplus beyond what the
+        // clocks' drifting phase moves the low point by goes (the output
+        // lost time, or runs slower than the microphone), and is counted.
+        const unsigned window = self->m_windows < 2 ? self->m_windows++ : 2;
+        const std::size_t slack =
+            window == 1 ? 0
+                        : std::max(self->m_format.captureFrames, 2 * self->m_format.outputFrames);
+        if (window > 0 && self->m_windowLow > self->m_keep + slack)
+            self->Drop(self->m_windowLow - self->m_keep, window > 1);
+        level = ring.Available();
+        self->m_windowLow = level;
+        self->m_windowFrames = 0;
     }
     float* const first[1] = {block->channels[0]};
     const std::size_t got = ring.ReadFrames(first, 1, frames);
     if (got < frames) {
         std::fill(block->channels[0] + got, block->channels[0] + frames, 0.0f);
         ++self->m_late;
-        if (self->m_margin < self->m_maxMargin) {
-            self->m_margin += self->m_format.outputFrames;
-            self->SetLevels();
+        if (self->m_keep < self->m_maxKeep) {
+            self->m_keep += self->m_format.outputFrames;
+            self->m_monitorDelay.store(self->m_keep);
         }
         // Wait for a whole buffer again rather than stutter block by block.
         self->m_monitorRunning = false;

@@ -58,6 +58,11 @@ public:
     // outlive the run or be unset before it goes.
     void SetRecorder(RecordingWriter* writer) { m_recorder.store(writer); }
 
+    // The monitor starts afresh at its next block (from the start level,
+    // what the capture queued meanwhile let go uncounted). Only while no
+    // player calls Play: before the monitor is handed to a player again.
+    void RestartMonitor() { m_monitorRunning = false; }
+
     // IMicro's CaptureCallback; user is the LiveMorph.
     static std::uint32_t Capture(void* user, const void* data, std::uint32_t bytes);
     // IPlayer's stream callback: the monitor, mono.
@@ -74,14 +79,15 @@ public:
     std::uint64_t SkippedFrames() const { return m_skipped.load(); }
     // Blocks the effect gave nothing for (it closed the stream).
     std::uint64_t RefusedBlocks() const { return m_refused.load(); }
-    // Frames of sound the monitor keeps queued ahead of the player: it grows
-    // by a segment after each late block, up to a limit.
+    // Frames of sound the monitor keeps queued ahead of the player at the
+    // least: it grows by a segment after each late block, up to a limit.
     std::uint32_t MonitorDelayFrames() const { return m_monitorDelay.load(); }
 
 private:
     static std::uint32_t EffectInput(void* user, StreamBuffer* buffer);
-    void SetLevels();
     void ProcessCaptured(const void* data, std::uint32_t frames);
+    // Output thread: throws the oldest frames of the monitor away.
+    void Drop(std::size_t frames, bool count);
 
     CSimpleEffect* m_effect = nullptr;
     LiveFormat m_format;
@@ -94,12 +100,16 @@ private:
     bool m_primed = false;
     // Capture -> output thread.
     std::unique_ptr<suite::SampleRing> m_monitor;
-    std::uint32_t m_startLevel = 0; // frames the monitor waits for before it plays
-    std::uint32_t m_maxLevel = 0;   // beyond this the monitor skips ahead
-    std::uint32_t m_margin = 0;     // of the start level beyond one capture buffer
-    std::uint32_t m_maxMargin = 0;
+    std::uint32_t m_keep = 0; // frames the monitor keeps queued at the least
+    std::uint32_t m_maxKeep = 0;
     std::atomic<std::uint32_t> m_monitorDelay{0};
-    bool m_monitorRunning = false; // output thread only
+    // Output thread only: whether the monitor plays, and the lowest level it
+    // found over the last half second of playing (how much it could do
+    // without), and the half seconds since it started.
+    bool m_monitorRunning = false;
+    unsigned m_windows = 0; // up to 2
+    std::size_t m_windowLow = 0;
+    std::uint32_t m_windowFrames = 0;
     std::atomic<RecordingWriter*> m_recorder{nullptr};
 
     std::atomic<float> m_peak{0.0f};

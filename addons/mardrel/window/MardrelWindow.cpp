@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -29,6 +30,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringTokenizer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cctype>
@@ -40,11 +43,14 @@ namespace mardrel {
 namespace {
 
 // Buffer settings of the live path (the module's parameter section may set
-// others): 512-frame capture buffers (12 ms at 44.1 kHz), three 256-frame
-// player segments. Smaller segments (128) gave late blocks on the null and
-// wav: devices of a loaded two-core machine; these did not after the start.
-constexpr std::uint32_t kCaptureFrames = 512;
-constexpr std::uint32_t kCaptureBuffers = 8;
+// others): 256-frame capture buffers (6 ms at 44.1 kHz; a device that wakes
+// every 10 ms then hands over one or two each time, never none, so the
+// monitor's queue swings less than with 512), sixteen of them (93 ms for a
+// capture thread that is held up), three 256-frame player segments.
+// Smaller segments (128) gave late blocks on the null and wav: devices of a
+// loaded two-core machine.
+constexpr std::uint32_t kCaptureFrames = 256;
+constexpr std::uint32_t kCaptureBuffers = 16;
 constexpr std::uint32_t kOutputFrames = 256;
 constexpr std::uint32_t kOutputBuffers = 3;
 
@@ -330,9 +336,7 @@ bool MardrelWindow::ChooseEffect(int index) {
         m_effectBox->setCurrentIndex(std::max(m_current, 0));
         return false;
     }
-    const bool wasLive = IsLive();
-    const bool wasRecording = IsRecording();
-    if (wasLive) StopLive();
+    const bool wasLive = SuspendLive();
     StoreEffectSettings();
     ClosePanel();
     m_effect = std::move(effect);
@@ -343,7 +347,7 @@ bool MardrelWindow::ChooseEffect(int index) {
     m_effectBox->setCurrentIndex(index);
     SetSetting("Effect", m_effects[index].name);
     RefreshMenu();
-    if (wasLive && StartLive() && wasRecording) StartRecording();
+    if (wasLive) ResumeLive();
     UpdateControls();
     return true;
 }
@@ -353,6 +357,24 @@ bool IsXml(const std::string& path) {
     return QFileInfo(QString::fromStdString(path))
                .suffix()
                .compare(QStringLiteral("xml"), Qt::CaseInsensitive) == 0;
+}
+
+// Whether an INI file has a section of this name. The effect reads the keys
+// a preset lacks as its defaults, so any file without the section (another
+// effect's presets, a settings file picked by mistake) would load as a
+// preset of nothing but defaults and take the user's settings away.
+bool IniHasSection(const std::string& path, const std::string& section) {
+    QFile file(Q(path));
+    if (!file.open(QIODevice::ReadOnly) || file.size() > (1 << 20)) return false;
+    const QByteArray bytes = file.readAll();
+    // UTF-8, or UTF-16 with its byte-order mark, as the program's INI files.
+    QStringDecoder decode(
+        QStringConverter::encodingForData(bytes).value_or(QStringConverter::Utf8));
+    const QString text = decode(bytes);
+    const QString wanted = QStringLiteral("[%1]").arg(Q(section));
+    for (const QStringView line : QStringTokenizer(text, u'\n'))
+        if (line.trimmed().compare(wanted, Qt::CaseInsensitive) == 0) return true;
+    return false;
 }
 } // namespace
 
@@ -384,12 +406,12 @@ bool MardrelWindow::LoadPreset(const std::string& path) {
     }
     // Loading needs the stream closed, and the plug-in may replace the
     // instance the panel edits: both go first.
-    const bool wasLive = IsLive();
-    const bool wasRecording = IsRecording();
-    if (wasLive) StopLive();
+    const bool wasLive = SuspendLive();
     ClosePanel();
     const int loaded = IsXml(path) ? SvEffectPresetXml(m_effect.get(), path.c_str(), false)
-                                   : m_effect->LoadPreset(path.c_str(), EffectSection().c_str());
+                       : IniHasSection(path, EffectSection())
+                           ? m_effect->LoadPreset(path.c_str(), EffectSection().c_str())
+                           : 0;
     ShowPanel();
     if (loaded > 0) {
         StoreEffectSettings();
@@ -397,7 +419,8 @@ bool MardrelWindow::LoadPreset(const std::string& path) {
     } else {
         Error("\"" + path + "\" holds no preset the effect could read.");
     }
-    if (wasLive && StartLive() && wasRecording) StartRecording();
+    if (wasLive) ResumeLive();
+    UpdateControls();
     return loaded > 0;
 }
 
@@ -529,8 +552,29 @@ bool MardrelWindow::StartLive() {
 }
 
 void MardrelWindow::StopLive(const std::string& status) {
+    EndLive(status, false);
+}
+
+bool MardrelWindow::SuspendLive() {
+    if (!IsLive()) return false;
+    EndLive({}, true);
+    return true;
+}
+
+void MardrelWindow::ResumeLive() {
+    if (!StartLive()) {
+        StopRecording(); // the file is completed with what it has
+        return;
+    }
+    if (IsRecording()) m_live.SetRecorder(&m_writer);
+}
+
+void MardrelWindow::EndLive(const std::string& status, bool keepRecording) {
     if (!m_microOwned && !IsLive()) return;
-    StopRecording();
+    if (keepRecording)
+        m_live.SetRecorder(nullptr); // the file waits for the next run
+    else
+        StopRecording();
     if (m_microOwned) {
         m_micro->Stop();
         m_micro->SetCaptureCallback(nullptr, nullptr);
@@ -571,7 +615,8 @@ void MardrelWindow::SetMonitor(bool on) {
         } else if (on && m_playerUse != PlayerUse::Monitor) {
             if (m_playerUse == PlayerUse::Morphed) GivePlayerBack();
             // The monitor joins a running capture: it starts at the next
-            // buffer.
+            // buffer, not with what piled up while it was off.
+            m_live.RestartMonitor();
             const WAVEFORMATEX* f = m_micro->GetFormat();
             if (TakePlayer(&LiveMorph::Play, &m_live, 1, f->nSamplesPerSec,
                            Number(Setting("OutputFrames"), kOutputFrames, 32, 65536),
@@ -709,10 +754,16 @@ void MardrelWindow::Tick() {
         const double rate = std::max<std::uint32_t>(1, formatRate);
         const double seconds = static_cast<double>(m_live.CapturedFrames()) / rate;
         QString text = QStringLiteral("Live for %1 s").arg(seconds, 0, 'f', 1);
-        if (m_playerUse == PlayerUse::Monitor)
+        if (m_playerUse == PlayerUse::Monitor) {
             text += QStringLiteral(", %1 drop-outs, monitor queue %2 ms")
                         .arg(m_live.LateBlocks())
                         .arg(1000.0 * m_live.MonitorDelayFrames() / rate, 0, 'f', 0);
+            // Sound the monitor let go to catch up after the output lost
+            // time: heard as small jumps, so it is shown as well.
+            if (const std::uint64_t skipped = m_live.SkippedFrames())
+                text += QStringLiteral(" (%1 ms skipped)")
+                            .arg(1000.0 * static_cast<double>(skipped) / rate, 0, 'f', 0);
+        }
         if (IsRecording())
             text += QStringLiteral(", recording %1 s to %2")
                         .arg(static_cast<double>(m_writer.FramesWritten()) / rate, 0, 'f', 1)

@@ -101,6 +101,14 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    // Live morphing ends; keepRecording leaves a recording's file open for
+    // the run that follows (another effect, a preset loaded).
+    void EndLive(const std::string& status, bool keepRecording);
+    // Stops live morphing for a change of effect or settings (false when it
+    // was not running) and starts it again; a recording goes on into the
+    // same file.
+    bool SuspendLive();
+    void ResumeLive();
     void BuildWindow();
     void Tick();
     void UpdateControls();

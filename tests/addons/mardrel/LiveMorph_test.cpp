@@ -73,8 +73,9 @@ std::vector<std::int16_t> Block(std::uint32_t frames, int& next) {
 // Capture and player take turns as their clocks would: once the monitor
 // plays, every frame the microphone gives reaches it once and in order; the
 // effect's priming is silence rather than a held-back first block; the
-// monitor starts when a buffer and a segment are in, from that much before
-// the newest sound (what came earlier would only add latency).
+// monitor starts once it holds what it keeps and two capture buffers more,
+// from that much before the newest sound (what came earlier, here in the
+// burst of a capture thread catching up, would only add latency).
 TEST(LiveMorph, EveryCapturedFrameReachesTheMonitorOnceAndInOrder) {
     PassThrough effect;
     LiveMorph live;
@@ -90,8 +91,10 @@ TEST(LiveMorph, EveryCapturedFrameReachesTheMonitorOnceAndInOrder) {
     StreamBuffer block;
     block.channels = {segment.data(), copy.data()}; // a stereo player
     for (int round = 0; round < 40; ++round) {
-        const auto pcm = Block(512, next);
-        LiveMorph::Capture(&live, pcm.data(), 1024);
+        for (int burst = round == 0 ? 4 : 1; burst > 0; --burst) {
+            const auto pcm = Block(512, next);
+            LiveMorph::Capture(&live, pcm.data(), 1024);
+        }
         for (int s = 0; s < 4; ++s) {
             std::fill(segment.begin(), segment.end(), 0.0f);
             block.frames = 128;
@@ -104,14 +107,12 @@ TEST(LiveMorph, EveryCapturedFrameReachesTheMonitorOnceAndInOrder) {
     EXPECT_TRUE(effect.primingWasSilent);
     EXPECT_EQ(live.LateBlocks(), 0u);
     EXPECT_EQ(live.SkippedFrames(), 0u);
-    EXPECT_EQ(live.CapturedFrames(), 40u * 512);
-    // The first buffer waits for the second; then 512 + 2 x 128 frames
-    // before the newest are played first.
-    std::size_t first = 0;
-    while (first < played.size() && played[first] == 0.0f)
-        ++first;
-    EXPECT_EQ(first, 4u * 128);
-    const std::size_t skipped = 1024 - 768;
+    EXPECT_EQ(live.CapturedFrames(), 43u * 512);
+    // It keeps 3 x 128 frames and starts with 2 x 512 more: of the first
+    // 2048 frames, the 1408 newest are played first.
+    EXPECT_EQ(live.MonitorDelayFrames(), 3u * 128);
+    EXPECT_NE(played[0], 0.0f);
+    const std::size_t first = 0, skipped = 2048 - 1408;
     for (std::size_t i = first; i < played.size(); ++i)
         ASSERT_FLOAT_EQ(played[i], static_cast<float>(i - first + skipped + 1) / 32768.0f) << i;
 }
@@ -120,7 +121,9 @@ TEST(LiveMorph, EveryCapturedFrameReachesTheMonitorOnceAndInOrder) {
 // lag further and further: it skips ahead to fresh sound and counts it; a
 // player that asks for more than there is gets silence and counts a late
 // block instead of stale or repeated sound, and the monitor then keeps more
-// sound in hand so that it does not happen again and again.
+// sound in hand so that it does not happen again and again. Sound that the
+// queue merely holds more than it needs is let go only after a second in
+// which the queue never fell below that much.
 TEST(LiveMorph, AStalledMonitorSkipsAheadAndAStarvedOneCountsLateBlocks) {
     PassThrough effect;
     LiveMorph live;
@@ -140,23 +143,126 @@ TEST(LiveMorph, AStalledMonitorSkipsAheadAndAStarvedOneCountsLateBlocks) {
     StreamBuffer block;
     block.channels = {out.data()};
     block.frames = 256;
-    capture(3);
+    capture(4);
+    LiveMorph::Play(&live, &block, 0);
+    EXPECT_EQ(out[0], 0.0f); // not yet: it keeps 3 segments and starts with 2 buffers more
+    capture(1);
     LiveMorph::Play(&live, &block, 0); // the monitor runs
     EXPECT_FLOAT_EQ(out[0], 1.0f / 32768.0f);
-    capture(20);
+    // A quarter of a second and more behind: back to the start level at once.
+    capture(60);
     LiveMorph::Play(&live, &block, 0);
-    EXPECT_EQ(live.SkippedFrames(), 23u * 256 - 256 - 768);
-    // The newest sound, from the start level on.
-    EXPECT_FLOAT_EQ(out[0], static_cast<float>(23 * 256 - 768 + 1) / 32768.0f);
-    LiveMorph::Play(&live, &block, 0);
-    LiveMorph::Play(&live, &block, 0);
+    EXPECT_EQ(live.SkippedFrames(), 65u * 256 - 256 - 1280);
+    EXPECT_FLOAT_EQ(out[0], static_cast<float>(65 * 256 - 1280 + 1) / 32768.0f);
+    for (int i = 0; i < 4; ++i)
+        LiveMorph::Play(&live, &block, 0);
     EXPECT_EQ(live.LateBlocks(), 0u);
-    EXPECT_EQ(live.MonitorDelayFrames(), 256u + 2 * 256);
+    EXPECT_EQ(live.MonitorDelayFrames(), 3u * 256);
     LiveMorph::Play(&live, &block, 0);
     EXPECT_EQ(live.LateBlocks(), 1u);
     // After a late block the monitor keeps one segment more in hand.
-    EXPECT_EQ(live.MonitorDelayFrames(), 256u + 3 * 256);
+    EXPECT_EQ(live.MonitorDelayFrames(), 4u * 256);
     EXPECT_EQ(out[0], 0.0f);
+
+    // Steady turns from the new start level (its surplus goes after the
+    // second half second, uncounted); then four buffers too many (the output
+    // lost time): they go, counted, once a half second has shown they are
+    // spare.
+    capture(6);
+    const std::uint64_t skipped = live.SkippedFrames();
+    for (int i = 0; i < 600; ++i) {
+        if (i == 200) capture(4);
+        capture(1);
+        LiveMorph::Play(&live, &block, 0);
+    }
+    EXPECT_EQ(live.LateBlocks(), 1u);
+    EXPECT_EQ(live.SkippedFrames() - skipped, 4u * 256);
+}
+
+// Ten minutes of the null devices as they run: the capture and the output
+// each wake about every ten milliseconds on clocks of their own, so the
+// microphone's buffers arrive in ones and twos and the player refills its
+// three 256-frame segments in bursts, while the phase between the two clocks
+// drifts, a wake-up now and then comes late and the output, held up longer
+// than its buffer lasts, loses time. The monitor's queue swings by more than
+// a capture buffer over that pattern; a monitor that sets its queue by the
+// level of one moment (at the top of a swing) runs dry at the bottom of the
+// next, though no clock fell behind.
+TEST(LiveMorph, TwoTickingClocksWithDriftingPhasesNeverStarveTheMonitor) {
+    PassThrough effect;
+    LiveMorph live;
+    constexpr std::uint32_t kCapture = 256; // the window's settings
+    LiveFormat format;                      // 44,100 Hz
+    format.captureFrames = kCapture;
+    format.outputFrames = 256;
+    std::string error;
+    ASSERT_TRUE(live.Open(&effect, format, error)) << error;
+
+    // Times in microseconds; each clock hands over the frames due since its
+    // start, as the timed devices do, whenever it wakes.
+    std::uint32_t seed = 12345;
+    const auto random = [&seed](std::uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    const auto due = [](std::int64_t elapsed) { return elapsed * 44100 / 1000000; };
+    std::int64_t captureWake = 3000, outputWake = 0;
+    const std::int64_t captureStart = captureWake, outputStart = outputWake;
+    std::int64_t captured = 0, consumed = 0, pulled = 0, outputDone = 0, lost = 0;
+    int next = 1;
+    std::vector<std::int16_t> pcm;
+    std::vector<float> out(256);
+    StreamBuffer block;
+    block.channels = {out.data()};
+    const auto pull = [&] {
+        // The player keeps its 768-frame buffer full, 256 frames a pull.
+        while (pulled < consumed + 768) {
+            block.frames = 256;
+            LiveMorph::Play(&live, &block, 0);
+            pulled += 256;
+        }
+    };
+    // Ten milliseconds and the wake-up's overhead; one wake in a hundred is
+    // a few milliseconds late (the devices' threads run at real-time
+    // priority); one of the output's in two thousand is held up beyond its
+    // buffer.
+    const auto pause = [&](bool output) {
+        std::int64_t late = random(100) == 0 ? random(4000) : 0;
+        if (output && random(2000) == 0) late = 8000 + random(12000);
+        return 10000 + 40 + static_cast<std::int64_t>(random(120)) + late;
+    };
+    pull(); // its first fill, before the microphone starts
+    const std::int64_t end = 600LL * 1000000;
+    while (captureWake < end || outputWake < end) {
+        if (captureWake <= outputWake) {
+            const std::int64_t now = due(captureWake - captureStart);
+            while (now - captured >= kCapture) {
+                pcm = Block(kCapture, next);
+                LiveMorph::Capture(&live, pcm.data(), 2 * kCapture);
+                captured += kCapture;
+            }
+            captureWake += pause(false);
+        } else {
+            // After a hold-up longer than its buffer the output carries on
+            // from now, a few milliseconds of its time lost.
+            const std::int64_t now = due(outputWake - outputStart);
+            if (now - outputDone > 768) {
+                lost += now - outputDone - 384;
+                outputDone = now - 384;
+            }
+            consumed += now - outputDone;
+            outputDone = now;
+            pull();
+            outputWake += pause(true);
+        }
+    }
+    EXPECT_GT(live.CapturedFrames(), 599u * 44100);
+    EXPECT_EQ(live.LateBlocks(), 0u);
+    // The queue stays short, and what the monitor throws away is what the
+    // output lost in its hold-ups (give or take a buffer of the clocks'
+    // phase), not sound that was still needed.
+    EXPECT_GT(lost, 0);
+    EXPECT_LE(live.SkippedFrames(), static_cast<std::uint64_t>(lost) + 512);
 }
 
 // What the microphone delivers in other PCM formats is the same voice.

@@ -26,6 +26,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -45,6 +46,7 @@ namespace fs = std::filesystem;
 
 // The module's commands (its menu's ids).
 constexpr unsigned kCmdLive = 42003;
+constexpr unsigned kCmdEffectFirst = 42100; // "Single Effects", in the list's order
 
 constexpr double kRate = 44100;
 
@@ -153,6 +155,22 @@ protected:
             },
             60000);
     }
+    // The plug-in twice (a copy under another file name), so that there are
+    // two voice effects to switch between.
+    void InstallTwoEffects() {
+        const std::string effects = program + "Effects";
+        fs::remove(effects);
+        fs::create_directories(effects);
+        fs::create_symlink(std::string(EFFECTS_DIR) + "/Panels", effects + "/Panels");
+        fs::create_symlink(std::string(EFFECTS_DIR) + "/StavoModulation.so",
+                           effects + "/StavoModulation.so");
+        fs::copy_file(std::string(EFFECTS_DIR) + "/StavoModulation.so",
+                      effects + "/StavoModulationCopy.so");
+    }
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     std::vector<std::string> Recordings() const {
         std::vector<std::string> found;
         for (const auto& e : fs::directory_iterator(music))
@@ -218,8 +236,8 @@ TEST_F(MardrelFrame, ASungToneIsRecordedAlternatingBetweenTheTwoPitchesUnderPeri
     EXPECT_STREQ(frame.Host().Player().GetPlayerOwner(), "Mardrel");
     EXPECT_NE(frame.StatusText().find("recording to " + music), std::string::npos)
         << frame.StatusText();
-    // The file's 512-frame buffers, and a few more for the effect's delay.
-    const auto buffers = static_cast<std::uint64_t>(seconds * kRate / 512) + 16;
+    // The file's 256-frame buffers, and a few more for the effect's delay.
+    const auto buffers = static_cast<std::uint64_t>(seconds * kRate / 256) + 32;
     ASSERT_TRUE(micro.WaitForDelivered(buffers, 60000));
     Command(sonvara::ID_PLAYER_RECORD); // the file is completed; live goes on
     EXPECT_EQ(micro.GetState(), CExtMicro::kRecording);
@@ -330,7 +348,7 @@ TEST_F(MardrelFrame, LosingTheMicrophoneToAnotherModuleStopsLiveMorphingCleanly)
     Command(sonvara::ID_PLAYER_RECORD);
     CExtMicro& micro = frame.Host().Micro().Engine();
     ASSERT_EQ(micro.GetState(), CExtMicro::kRecording) << frame.StatusText();
-    ASSERT_TRUE(micro.WaitForDelivered(20, 30000));
+    ASSERT_TRUE(micro.WaitForDelivered(48, 30000));
     EXPECT_EQ(Child<QPushButton>("MardrelLive")->text(), QStringLiteral("Stop Live Morphing"));
 
     EXPECT_TRUE(frame.Host().Micro().AcquireMicro("Recorder"));
@@ -356,6 +374,121 @@ TEST_F(MardrelFrame, LosingTheMicrophoneToAnotherModuleStopsLiveMorphingCleanly)
     EXPECT_EQ(micro.GetState(), CExtMicro::kRecording);
     CloseAndExit();
     unsetenv("SONVARA_RECORDER_WAV");
+}
+
+// While a recording runs, switching the monitor off must only give the
+// player back, and choosing another effect must only restart the live path:
+// the recording goes on into the same file with the new effect, from the
+// first buffer to the last, with no gap beyond the new effect's own delay.
+TEST_F(MardrelFrame, MonitorOffAndAnotherEffectWhileRecordingKeepOneWholeFile) {
+    InstallTwoEffects();
+    ASSERT_TRUE(
+        WriteWav16(voicePath, testsignals::HarmonicTone(220.0, 0.3, 5, 20 * 44100, kRate), 1));
+    shell::CMainFrame& frame = Start();
+    auto* effectBox = Child<QComboBox>("MardrelEffect");
+    ASSERT_NE(effectBox, nullptr);
+    ASSERT_EQ(effectBox->count(), 2);
+    EXPECT_EQ(effectBox->currentIndex(), 0);
+
+    Command(sonvara::ID_PLAYER_RECORD);
+    CExtMicro& micro = frame.Host().Micro().Engine();
+    ASSERT_EQ(micro.GetState(), CExtMicro::kRecording) << frame.StatusText();
+    EXPECT_STREQ(frame.Host().Player().GetPlayerOwner(), "Mardrel");
+    // About a second each: with the monitor, without it, with the other
+    // effect.
+    const std::uint64_t second = static_cast<std::uint64_t>(kRate / 256);
+    ASSERT_TRUE(micro.WaitForDelivered(micro.BuffersDelivered() + second, 30000));
+    Click("MardrelMonitor");
+    EXPECT_EQ(frame.Host().Player().GetPlayerOwner(), nullptr);
+    EXPECT_EQ(frame.Player().GetState(), CExtPlayer::kStopped);
+    EXPECT_EQ(micro.GetState(), CExtMicro::kRecording);
+    EXPECT_EQ(Child<QPushButton>("MardrelRecord")->text(), QStringLiteral("Stop Recording"));
+    ASSERT_TRUE(micro.WaitForDelivered(micro.BuffersDelivered() + second, 30000));
+
+    Command(kCmdEffectFirst + 1); // "&Morph", the second effect
+    EXPECT_EQ(effectBox->currentIndex(), 1);
+    ASSERT_EQ(micro.GetState(), CExtMicro::kRecording) << frame.StatusText();
+    EXPECT_STREQ(frame.Host().Micro().GetMicroOwner(), "Mardrel");
+    EXPECT_EQ(frame.Host().Player().GetPlayerOwner(), nullptr); // still off
+    EXPECT_EQ(Child<QPushButton>("MardrelRecord")->text(), QStringLiteral("Stop Recording"));
+    EXPECT_EQ(Recordings().size(), 1u);
+    ASSERT_TRUE(micro.WaitForDelivered(micro.BuffersDelivered() + second, 30000));
+    Click("MardrelMonitor"); // and the monitor joins again
+    EXPECT_STREQ(frame.Host().Player().GetPlayerOwner(), "Mardrel");
+    EXPECT_EQ(frame.Player().GetState(), CExtPlayer::kPlaying);
+    const std::uint64_t delivered = micro.BuffersDelivered();
+    Command(sonvara::ID_PLAYER_RECORD);
+    Command(kCmdLive);
+    EXPECT_EQ(micro.GetState(), CExtMicro::kStopped);
+    CloseAndExit();
+    EXPECT_TRUE(messages.empty()) << messages.front();
+
+    const std::vector<std::string> files = Recordings();
+    ASSERT_EQ(files.size(), 1u);
+    const std::vector<float> out = ReadAll(files[0]);
+    // All three seconds, less the buffers the restart took.
+    EXPECT_GE(out.size(), static_cast<std::size_t>(3 * kRate) - 8 * 256);
+    EXPECT_LE(out.size(), static_cast<std::size_t>(delivered) * 256);
+    // The voice throughout, once the first effect's delay is over: the only
+    // pause is the second effect's delay (its priming, about 0.1 s).
+    std::size_t at = 0;
+    while (at < out.size() && std::fabs(out[at]) < 0.05f)
+        ++at;
+    std::size_t quiet = 0, longest = 0, pauses = 0;
+    for (; at < out.size(); ++at) {
+        quiet = std::fabs(out[at]) < 0.01f ? quiet + 1 : 0;
+        if (quiet == static_cast<std::size_t>(0.02 * kRate)) ++pauses;
+        longest = std::max(longest, quiet);
+    }
+    EXPECT_LE(pauses, 1u);
+    EXPECT_LT(longest, static_cast<std::size_t>(0.15 * kRate));
+}
+
+// A preset file that is broken, XML that is no preset at all, or an INI
+// file without the effect's section must be refused with a message naming it while live morphing
+// goes on; the effect keeps the settings it had (the next preset saved and the settings kept for
+// the next session show them), and neither the refused file nor the
+// module's settings are written over.
+TEST_F(MardrelFrame, ABrokenOrForeignPresetIsRefusedAndTheSettingsAndFilesStay) {
+    ASSERT_TRUE(
+        WriteWav16(voicePath, testsignals::HarmonicTone(220.0, 0.3, 5, 10 * 44100, kRate), 1));
+    const std::string good = dir.file("good.ini"), truncated = dir.file("truncated.xml"),
+                      other = dir.file("skin.xml"), elsewhere = dir.file("other.ini"),
+                      saved = dir.file("saved.ini");
+    WritePreset(good, 1, 17);
+    std::ofstream(truncated) << "<?xml version=\"1.0\"?>\r\n<Preset>\r\n\t<Rate Value=\"3\"";
+    std::ofstream(other) << "<Skin>\r\n\t<Rate Value=\"1\"/>\r\n</Skin>\r\n";
+    // An INI file with presets of something else only.
+    std::ofstream(elsewhere) << "[Echo]\r\nRate=2\r\n";
+    const std::string truncatedBytes = ReadFile(truncated), otherBytes = ReadFile(other),
+                      elsewhereBytes = ReadFile(elsewhere);
+
+    shell::CMainFrame& frame = Start();
+    ClickAndChooseFile("MardrelLoadPreset", good);
+    Command(kCmdLive);
+    CExtMicro& micro = frame.Host().Micro().Engine();
+    ASSERT_EQ(micro.GetState(), CExtMicro::kRecording) << frame.StatusText();
+    for (const std::string& bad : {truncated, other, elsewhere}) {
+        messages.clear();
+        ClickAndChooseFile("MardrelLoadPreset", bad);
+        ASSERT_EQ(messages.size(), 1u) << bad;
+        EXPECT_NE(messages[0].find(bad), std::string::npos) << messages[0];
+        EXPECT_NE(messages[0].find("no preset"), std::string::npos) << messages[0];
+        EXPECT_EQ(micro.GetState(), CExtMicro::kRecording) << bad;
+        EXPECT_STREQ(frame.Host().Micro().GetMicroOwner(), "Mardrel");
+    }
+    ClickAndChooseFile("MardrelSavePreset", saved);
+    Command(kCmdLive);
+    CloseAndExit();
+
+    const std::string kept = ReadFile(saved);
+    EXPECT_NE(kept.find("Rate=17"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("Drums=1"), std::string::npos) << kept;
+    const std::string session = ReadFile(program + "Mardrel_effects.ini");
+    EXPECT_NE(session.find("Rate=17"), std::string::npos) << session;
+    EXPECT_EQ(ReadFile(truncated), truncatedBytes);
+    EXPECT_EQ(ReadFile(other), otherBytes);
+    EXPECT_EQ(ReadFile(elsewhere), elsewhereBytes);
 }
 
 // A file that is no sound file is refused with a message naming it and

@@ -113,13 +113,15 @@ TEST(Prism, AnEffectLoadsThePresetItSaved) {
     EXPECT_NE(text.find("Drums=1", again), std::string::npos) << text;
 
     // The same through the program's XML preset files; a file that is no
-    // XML is refused and the settings stay.
+    // XML, or XML that is no preset, is refused and the settings stay.
     const std::string xml = dir.file("preset.xml");
     ASSERT_EQ(KelEffectPresetXml(effect.get(), xml.c_str(), 1), 1);
     std::unique_ptr<CSimpleEffect> third(prism.CreateEffect(id));
     ASSERT_EQ(KelEffectPresetXml(third.get(), xml.c_str(), 0), 1);
     std::ofstream(dir.file("junk.xml")) << "<Preset";
     EXPECT_EQ(KelEffectPresetXml(third.get(), dir.file("junk.xml").c_str(), 0), 0);
+    std::ofstream(dir.file("skin.xml")) << "<Skin><Rate Value=\"1\"/></Skin>";
+    EXPECT_EQ(KelEffectPresetXml(third.get(), dir.file("skin.xml").c_str(), 0), 0);
     ASSERT_EQ(third->SavePreset(ini.c_str(), "FromXml"), 1);
     std::ifstream again2(ini);
     const std::string text2((std::istreambuf_iterator<char>(again2)),
