@@ -1,6 +1,7 @@
 #include "audio/ExtPlayerDX.h"
 
 #include "libs/trestle/SD2MME.h"
+#include "platform/RealTimeSection.h"
 #include "platform/audio/DeviceSelection.h"
 
 #include <algorithm>
@@ -48,22 +49,25 @@ void CExtPlayerDX::EndThread() {
 }
 
 void CExtPlayerDX::CountNotification() {
-    {
-        std::lock_guard<std::mutex> lock(handledLock);
-        ++handled;
-    }
-    handledChanged.notify_all();
+    handled.fetch_add(1);
+    handledEvent.Set();
 }
 
 std::uint64_t CExtPlayerDX::NotificationsHandled() const {
-    std::lock_guard<std::mutex> lock(handledLock);
-    return handled;
+    return handled.load();
 }
 
 bool CExtPlayerDX::WaitForNotificationsHandled(std::uint64_t count, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(handledLock);
-    return handledChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                   [&] { return handled >= count; });
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (handled.load() < count) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return handled.load() >= count;
+        // In short waits: a second waiter may have taken the wake-up.
+        handledEvent.Wait(static_cast<int>(std::min<long long>(left, 20)));
+    }
+    return true;
 }
 
 std::uint32_t CExtPlayerDX::OpenDevice() {
@@ -187,10 +191,7 @@ std::uint32_t CExtPlayerDX::Play() {
 
     stopEvent.ResetEvent();
     doneEvent.ResetEvent();
-    {
-        std::lock_guard<std::mutex> lock(handledLock);
-        handled = 0;
-    }
+    handled = 0;
     readFrame = 0;
     writeOffset = 0;
     lastFillCursor = kNoCursor;
@@ -226,8 +227,9 @@ std::uint32_t CExtPlayerDX::Stop(std::uint32_t reason) {
     if (refillingThread.load() == std::this_thread::get_id()) {
         // The stream callback, in the middle of a refill that still writes
         // into the device buffer: the device cannot go yet. The refill ends
-        // at once (stopEvent) and its caller then carries out the stop.
-        std::lock_guard<std::recursive_mutex> transport(transportLock);
+        // at once (stopEvent) and its caller then carries out the stop,
+        // under the transport lock. Not taken here: the source lock is held,
+        // and Play takes the two the other way round.
         const std::uint32_t s = state.load();
         if (s == kFailed) return kNotAvailable;
         if (s == kStopped) return kDone;
@@ -312,6 +314,7 @@ std::uint32_t CExtPlayerDX::SetBalance(std::uint32_t b) {
 std::uint32_t CExtPlayerDX::Fill() {
     if (stopReason.load() == kEndOfStream || !device) return 2;
     refillingThread = std::this_thread::get_id();
+    sourceBusy = false;
     const std::uint32_t result = Refill();
     refillingThread = std::thread::id();
     return result;
@@ -342,7 +345,7 @@ std::uint32_t CExtPlayerDX::Refill() {
     const std::uint32_t written = w1 + w2;
     writeOffset += written;
     if (writeOffset >= bufferBytes) writeOffset -= bufferBytes;
-    return written < n1 + n2 ? 2 : 0;
+    return written < n1 + n2 && !sourceBusy ? 2 : 0;
 }
 
 std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
@@ -355,7 +358,10 @@ std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
             // Less than a frame of room left: only a buffer that is not a
             // whole number of frames could get here; never loop on it.
             if (k == 0) return written;
-            SD2MME(&block, readFrame, k, dst + written, &renderFormat);
+            if (blockSilent)
+                std::memset(dst + written, silenceByte, std::size_t{k} * outFrameBytes);
+            else
+                SD2MME(&block, readFrame, k, dst + written, &renderFormat);
             written += k * outFrameBytes;
             readFrame += k;
         }
@@ -364,12 +370,16 @@ std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
         // source that keeps answering with empty blocks would hold it for ever.
         if (stopEvent.IsSet()) return written;
         {
-            std::lock_guard<std::recursive_mutex> lock(sourceLock);
+            std::unique_lock<std::recursive_mutex> lock(sourceLock, std::try_to_lock);
+            if (!lock.owns_lock()) {
+                sourceBusy = true;
+                return written;
+            }
             PrepareBlock();
             readFrame = 0;
             if (PullBlock() == 0) return written;
         }
-        ProcessBlock(gainL.load(), gainR.load(), runSurround);
+        blockSilent = !ProcessBlock(gainL.load(), gainR.load(), runSurround);
     }
     return written;
 }
@@ -397,7 +407,12 @@ void CExtPlayerDX::NotificationThread() {
             CountNotification();
             break;
         }
-        if (Fill() != 0 && mark < 0) mark = i;
+        std::uint32_t filled;
+        {
+            const platform::RealTimeSection realTime;
+            filled = Fill();
+        }
+        if (filled != 0 && mark < 0) mark = i;
         handles[i]->ResetEvent();
         if (const std::uint32_t reason = deferredStop.exchange(0)) {
             Stop(reason); // asked for by the source during the refill

@@ -1,10 +1,33 @@
 #include "platform/audio/OutputDevice.h"
 
+#include "platform/RealTimeSection.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <thread>
 
 namespace platform::audio {
+
+namespace {
+
+std::uint64_t Span(std::uint32_t offset, std::uint32_t bytes) {
+    return bytes == 0 ? 0 : (std::uint64_t{offset} << 32) | bytes;
+}
+
+// Whether the span (offset << 32 | bytes, wrapping round a buffer of size
+// bytes) shares a byte with from .. from + bytes, which does not wrap.
+bool Overlaps(std::uint64_t span, std::uint32_t from, std::uint32_t bytes, std::uint32_t size) {
+    const auto offset = static_cast<std::uint32_t>(span >> 32);
+    const auto length = static_cast<std::uint32_t>(span);
+    if (length == 0 || bytes == 0) return false;
+    const std::uint32_t to = from + bytes;
+    const std::uint32_t first = std::min(length, size - offset);
+    if (offset < to && from < offset + first) return true;
+    return first < length && from < length - first;
+}
+
+} // namespace
 
 OutputDevice::~OutputDevice() = default;
 
@@ -65,6 +88,7 @@ void OutputDevice::Close() {
     m_buffer.clear();
     m_buffer.shrink_to_fit();
     m_cursor.store(0, std::memory_order_release);
+    m_writing.store(0, std::memory_order_release);
 }
 
 bool OutputDevice::SetNotificationPositions(std::span<const NotificationPosition> positions) {
@@ -116,6 +140,13 @@ bool OutputDevice::Lock(std::uint32_t offset, std::uint32_t bytes, void** region
     if (size == 0 || offset >= size || bytes > size || bytes == 0) return false;
     const std::uint32_t first = std::min(bytes, size - offset);
     if (first < bytes && (!region2 || !size2)) return false;
+    m_writing.store(Span(offset, bytes));
+    // Only an underrun brings the backend this far; its copy is short.
+    for (std::uint64_t r = m_reading.load(); r != 0; r = m_reading.load()) {
+        const auto from = static_cast<std::uint32_t>(r >> 32);
+        if (!Overlaps(Span(offset, bytes), from, static_cast<std::uint32_t>(r), size)) break;
+        std::this_thread::yield();
+    }
     *region1 = m_buffer.data() + offset;
     *size1 = first;
     if (first < bytes) {
@@ -126,10 +157,12 @@ bool OutputDevice::Lock(std::uint32_t offset, std::uint32_t bytes, void** region
 }
 
 void OutputDevice::Unlock(void*, std::uint32_t, void*, std::uint32_t) {
+    m_writing.store(0, std::memory_order_release);
     m_published.fetch_add(1, std::memory_order_release);
 }
 
 void OutputDevice::Consume(std::uint8_t* dst, std::uint32_t bytes) {
+    const RealTimeSection realTime;
     if (!m_playing.load(std::memory_order_acquire) || m_buffer.empty() || m_failure.Failed()) {
         if (dst) std::memset(dst, SilenceByte(), bytes);
         return;
@@ -143,7 +176,12 @@ void OutputDevice::Consume(std::uint8_t* dst, std::uint32_t bytes) {
         // notification is signalled at most once per pass.
         const std::uint32_t step = std::min(bytes, size - from);
         if (dst) {
-            std::memcpy(dst, data + from, step);
+            m_reading.store(Span(from, step));
+            if (Overlaps(m_writing.load(), from, step, size))
+                std::memset(dst, SilenceByte(), step); // an underrun: not written yet
+            else
+                std::memcpy(dst, data + from, step);
+            m_reading.store(0, std::memory_order_release);
             dst += step;
         }
         const std::uint32_t to = from + step;
