@@ -15,16 +15,57 @@ std::uint64_t Span(std::uint32_t offset, std::uint32_t bytes) {
     return bytes == 0 ? 0 : (std::uint64_t{offset} << 32) | bytes;
 }
 
-// Whether the span (offset << 32 | bytes, wrapping round a buffer of size
-// bytes) shares a byte with from .. from + bytes, which does not wrap.
-bool Overlaps(std::uint64_t span, std::uint32_t from, std::uint32_t bytes, std::uint32_t size) {
+// The span (offset << 32 | bytes, wrapping round a buffer of size bytes) as
+// at most two ranges that do not wrap: [begin, end) each, empty when equal.
+struct Ranges {
+    std::uint32_t begin[2] = {0, 0};
+    std::uint32_t end[2] = {0, 0};
+};
+
+Ranges Split(std::uint64_t span, std::uint32_t size) {
     const auto offset = static_cast<std::uint32_t>(span >> 32);
     const auto length = static_cast<std::uint32_t>(span);
-    if (length == 0 || bytes == 0) return false;
-    const std::uint32_t to = from + bytes;
     const std::uint32_t first = std::min(length, size - offset);
-    if (offset < to && from < offset + first) return true;
-    return first < length && from < length - first;
+    Ranges r;
+    r.begin[0] = offset;
+    r.end[0] = offset + first;
+    r.end[1] = length - first;
+    return r;
+}
+
+// Whether the span shares a byte with from .. from + bytes (no wrap).
+bool Overlaps(std::uint64_t span, std::uint32_t from, std::uint32_t bytes, std::uint32_t size) {
+    if (span == 0 || bytes == 0) return false;
+    const Ranges r = Split(span, size);
+    for (int i = 0; i < 2; ++i)
+        if (r.begin[i] < r.end[i] && r.begin[i] < from + bytes && from < r.end[i]) return true;
+    return false;
+}
+
+// Copies from .. from + bytes of data to dst, with silence in place of the
+// bytes inside the writer's span.
+void CopyAround(std::uint8_t* dst, const std::uint8_t* data, std::uint32_t from,
+                std::uint32_t bytes, std::uint64_t span, std::uint32_t size, std::uint8_t silence) {
+    const Ranges r = Split(span, size);
+    const std::uint32_t to = from + bytes;
+    for (std::uint32_t pos = from; pos < to;) {
+        std::uint32_t next = to;
+        bool inside = false;
+        for (int i = 0; i < 2; ++i) {
+            if (r.begin[i] >= r.end[i]) continue;
+            if (pos >= r.begin[i] && pos < r.end[i]) {
+                inside = true;
+                next = std::min(next, r.end[i]);
+            } else if (r.begin[i] > pos) {
+                next = std::min(next, r.begin[i]);
+            }
+        }
+        if (inside)
+            std::memset(dst + (pos - from), silence, next - pos);
+        else
+            std::memcpy(dst + (pos - from), data + pos, next - pos);
+        pos = next;
+    }
 }
 
 } // namespace
@@ -177,8 +218,9 @@ void OutputDevice::Consume(std::uint8_t* dst, std::uint32_t bytes) {
         const std::uint32_t step = std::min(bytes, size - from);
         if (dst) {
             m_reading.store(Span(from, step));
-            if (Overlaps(m_writing.load(), from, step, size))
-                std::memset(dst, SilenceByte(), step); // an underrun: not written yet
+            // Only an underrun brings the cursor into the writer's span.
+            if (const std::uint64_t writing = m_writing.load(); Overlaps(writing, from, step, size))
+                CopyAround(dst, data, from, step, writing, size, SilenceByte());
             else
                 std::memcpy(dst, data + from, step);
             m_reading.store(0, std::memory_order_release);
