@@ -11,11 +11,23 @@
 
 namespace {
 
+std::mutex g_overrideLock;
+CExtPlayerDX::DeviceFactory g_override;
+
 std::unique_ptr<platform::audio::OutputDevice> ConfiguredDevice(std::string* error) {
+    {
+        std::lock_guard<std::mutex> lock(g_overrideLock);
+        if (g_override) return g_override(error);
+    }
     return platform::audio::CreateOutputDevice(platform::audio::SelectedOutputDeviceName(), error);
 }
 
 } // namespace
+
+void CExtPlayerDX::OverrideConfiguredDevice(DeviceFactory factory) {
+    std::lock_guard<std::mutex> lock(g_overrideLock);
+    g_override = std::move(factory);
+}
 
 CExtPlayerDX::CExtPlayerDX(DeviceFactory factory)
     : deviceFactory(factory ? std::move(factory) : DeviceFactory(&ConfiguredDevice)) {}

@@ -46,6 +46,10 @@ public:
 
     // Without a factory the device is the configured one (DeviceSelection.h).
     explicit CExtPlayerDX(DeviceFactory factory = {});
+    // For tests of the whole program: players made without a factory use
+    // this one instead of the configured device, from their next run on
+    // (an empty factory: the configured device again).
+    static void OverrideConfiguredDevice(DeviceFactory factory);
     // Stops a running playback (waiting for its thread) before going away.
     ~CExtPlayerDX() override;
 
