@@ -79,6 +79,10 @@ public:
     virtual std::uint32_t Play();
     // reason: 1 on request, 2 at the end of the stream.
     virtual std::uint32_t Stop(std::uint32_t reason);
+    // Stop(1) for a restart that the listener should not hear as a click:
+    // the sound dies away over a few milliseconds before the device stops,
+    // and the next run rises from silence. The base just stops.
+    virtual std::uint32_t StopSmoothly() { return Stop(kStopRequested); }
     // Toggles between playing and paused; the base does nothing.
     virtual std::uint32_t Pause();
     // Back to stopped with no stop reason, from any state.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <system_error>
 
@@ -20,6 +21,46 @@ std::unique_ptr<platform::audio::OutputDevice> ConfiguredDevice(std::string* err
         if (g_override) return g_override(error);
     }
     return platform::audio::CreateOutputDevice(platform::audio::SelectedOutputDeviceName(), error);
+}
+
+// 5 ms: long enough that the step of a full-scale square becomes a slope no
+// speaker clicks on, short enough that nobody hears it as a fade.
+std::uint32_t FadeFrames(std::uint32_t rate) {
+    return std::max<std::uint32_t>(1, rate / 200);
+}
+
+// Multiplies one integer PCM sample in place (8-bit unsigned, 16/24/32-bit
+// signed little-endian).
+void ScaleSample(std::uint8_t* p, unsigned bytes, float gain) {
+    switch (bytes) {
+    case 1:
+        *p = static_cast<std::uint8_t>(128 + std::lround((static_cast<int>(*p) - 128) * gain));
+        break;
+    case 2: {
+        std::int16_t v;
+        std::memcpy(&v, p, 2);
+        v = static_cast<std::int16_t>(std::lround(v * gain));
+        std::memcpy(p, &v, 2);
+        break;
+    }
+    case 3: {
+        std::int32_t v = p[0] | (p[1] << 8) | (static_cast<std::int8_t>(p[2]) * 65536);
+        v = static_cast<std::int32_t>(std::lround(v * gain));
+        p[0] = static_cast<std::uint8_t>(v);
+        p[1] = static_cast<std::uint8_t>(v >> 8);
+        p[2] = static_cast<std::uint8_t>(v >> 16);
+        break;
+    }
+    case 4: {
+        std::int32_t v;
+        std::memcpy(&v, p, 4);
+        v = static_cast<std::int32_t>(std::llround(static_cast<double>(v) * gain));
+        std::memcpy(p, &v, 4);
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 } // namespace
@@ -208,6 +249,9 @@ std::uint32_t CExtPlayerDX::Play() {
     writeOffset = 0;
     lastFillCursor = kNoCursor;
     deferredStop = 0;
+    fadeInFrames = fadeInNextRun ? FadeFrames(format.Format.nSamplesPerSec) : 0;
+    fadeInDone = 0;
+    fadeInNextRun = false;
     try {
         thread = std::thread([this] { NotificationThread(); });
     } catch (const std::system_error& e) {
@@ -273,6 +317,75 @@ std::uint32_t CExtPlayerDX::Stop(std::uint32_t reason) {
         if (device) device->Stop();
     }
     return CExtPlayer::Stop(reason);
+}
+
+std::uint32_t CExtPlayerDX::StopSmoothly() {
+    if (OnNotificationThread() || refillingThread.load() == std::this_thread::get_id())
+        return Stop(kStopRequested);
+    {
+        std::lock_guard<std::recursive_mutex> transport(transportLock);
+        if (state.load() != kPlaying) return Stop(kStopRequested);
+        stopEvent.Set();
+    }
+    // No refill may write into the buffer while it fades; as in Stop, the
+    // thread may need the transport lock to finish.
+    doneEvent.Wait();
+    EndThread();
+    {
+        std::lock_guard<std::recursive_mutex> transport(transportLock);
+        // The run may have ended or failed on its own meanwhile.
+        if (state.load() == kPlaying) {
+            std::lock_guard<std::mutex> lock(deviceLock);
+            if (device && device->IsPlaying()) FadeOutAndPlayOn();
+            fadeInNextRun = true;
+        }
+    }
+    return Stop(kStopRequested);
+}
+
+void CExtPlayerDX::FadeOutAndPlayOn() {
+    const std::uint32_t frameBytes = outFrameBytes;
+    const std::uint32_t ringFrames = frameBytes ? bufferBytes / frameBytes : 0;
+    if (ringFrames < 4) return;
+    const std::uint32_t rate = renderFormat.nSamplesPerSec;
+    // The margin skips what the backend may be copying out right now; both
+    // it and the fade stay within half the ring, so the device is stopped
+    // well before it could come round to the unfaded margin again.
+    const std::uint32_t margin = std::min(std::max<std::uint32_t>(1, rate / 100), ringFrames / 4);
+    const std::uint32_t fade = std::min(FadeFrames(rate), ringFrames / 4);
+    const std::uint32_t start = (device->GetCurrentPosition() + margin * frameBytes) % bufferBytes;
+    void *p1 = nullptr, *p2 = nullptr;
+    std::uint32_t n1 = 0, n2 = 0;
+    if (!device->Lock(start, bufferBytes - margin * frameBytes, &p1, &n1, &p2, &n2)) return;
+    const unsigned sampleBytes = renderFormat.wBitsPerSample / 8u;
+    std::uint32_t frame = 0;
+    for (auto [p, n] : {std::pair{static_cast<std::uint8_t*>(p1), n1},
+                        std::pair{static_cast<std::uint8_t*>(p2), n2}}) {
+        for (std::uint32_t at = 0; p && at + frameBytes <= n; at += frameBytes, ++frame) {
+            if (frame >= fade) {
+                std::memset(p + at, silenceByte, n - at);
+                break;
+            }
+            const float gain = static_cast<float>(fade - frame - 1) / static_cast<float>(fade);
+            for (std::uint32_t b = 0; b + sampleBytes <= frameBytes; b += sampleBytes)
+                ScaleSample(p + at + b, sampleBytes, gain);
+        }
+    }
+    device->Unlock(p1, n1, p2, n2);
+    // Generous: a sound server hands the cursor on in blocks of its own.
+    const int fadeMs =
+        static_cast<int>(1000ull * (margin + fade) / std::max<std::uint32_t>(1, rate));
+    device->PlayOn((margin + fade) * frameBytes, 2 * fadeMs + 200);
+}
+
+void CExtPlayerDX::FadeInBlock() {
+    const std::uint32_t n = std::min(block.valid, fadeInFrames - fadeInDone);
+    for (float* c : block.channels) {
+        if (!c) continue;
+        for (std::uint32_t i = 0; i < n; ++i)
+            c[i] *= static_cast<float>(fadeInDone + i) / static_cast<float>(fadeInFrames);
+    }
+    fadeInDone += n;
 }
 
 std::uint32_t CExtPlayerDX::Pause() {
@@ -392,6 +505,7 @@ std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
             if (PullBlock() == 0) return written;
         }
         blockSilent = !ProcessBlock(gainL.load(), gainR.load(), runSurround);
+        if (fadeInDone < fadeInFrames) FadeInBlock();
     }
     return written;
 }

@@ -55,6 +55,14 @@ public:
 
     std::uint32_t Play() override;
     std::uint32_t Stop(std::uint32_t reason) override;
+    // Ends the refills, fades what the buffer holds after the play cursor to
+    // silence (5 ms, after a 10 ms margin for what the device may already be
+    // reading), lets the device play through the fade and then stops; the
+    // next run fades in over the same length. A surround or format change
+    // restarts playback this way, since the device cannot change its layout
+    // under a running buffer. While paused, or from the output thread, it is
+    // a plain Stop.
+    std::uint32_t StopSmoothly() override;
     std::uint32_t Pause() override;
     std::uint32_t Reset() override;
     std::uint32_t SetVolume(std::uint32_t volume) override;
@@ -88,6 +96,10 @@ protected:
     std::uint32_t Render(std::uint8_t* dst, std::uint32_t size);
 
 private:
+    // The fade of StopSmoothly; thread ended, device lock held.
+    void FadeOutAndPlayOn();
+    // The rise at the start of a run after StopSmoothly, on the float block.
+    void FadeInBlock();
     // The body of Fill, with the refilling thread recorded around it.
     std::uint32_t Refill();
 
@@ -130,6 +142,10 @@ private:
     std::uint32_t outFrameBytes = 0;
     WAVEFORMATEX renderFormat{};
     std::uint8_t silenceByte = 0;
+    // Set by StopSmoothly for the next run; the frames of its fade-in so far.
+    bool fadeInNextRun = false;
+    std::uint32_t fadeInDone = 0;
+    std::uint32_t fadeInFrames = 0;
 
     std::thread thread;
     // Set by the thread itself, so it can tell its own end-of-stream Stop

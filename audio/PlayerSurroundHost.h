@@ -35,7 +35,7 @@ public:
     void SetSurroundTurn(bool on) override;
     bool SupportsLayout(int channels, std::uint32_t mask) override;
     std::uint32_t PlayerState() override { return m_player.GetState(); }
-    void StopPlayer() override { m_player.Stop(CExtPlayer::kStopRequested); }
+    void StopPlayer() override { m_player.StopSmoothly(); }
     void ReapplyFormat() override;
     void PlayPlayer() override;
     void PausePlayer() override { m_player.Pause(); }

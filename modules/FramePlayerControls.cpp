@@ -44,8 +44,12 @@ std::optional<int> CFramePlayerControls::FirstSliderPosition(EPlayerSlider kind)
 void CFramePlayerControls::SetSliderPositions(EPlayerSlider kind, int position, bool skipCaptured) {
     for (veneer::CSCSlider* s : m_controls.Sliders(RowOf(kind))) {
         if (skipCaptured && s->isSliderDown()) continue;
+        const int before = s->value();
         s->SetPos(position, true);
-        s->SetTooltip(TooltipFor(kind, *s), s->StatusText());
+        // The position timer comes ten times a second; the tooltip follows
+        // the value alone, so an unmoved slider keeps the one it has.
+        if (s->value() != before || s->toolTip().isEmpty())
+            s->SetTooltip(TooltipFor(kind, *s), s->StatusText());
     }
 }
 

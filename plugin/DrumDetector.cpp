@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -81,68 +82,105 @@ void Stabilise(double* b, double* a) {
 
 namespace {
 
-// One filter's state in registers: x1 and y1 the latest input and output.
-struct FilterState {
-    double x1, x2, x3, x4, x5, x6;
-    double y1, y2, y3, y4, y5, y6;
+// Both bands' values of one quantity, the low band's first. Each lane goes
+// through the same IEEE operations in the same order as a band on its own.
+using Pair = double __attribute__((vector_size(16)));
 
-    // One step of the direct form, the sums in its order.
-    double Step(const double* b, const double* a, double x0) {
-        double v = 0.0;
-        v += b[0] * x0;
-        v += b[1] * x1;
-        v += b[2] * x2;
-        v += b[3] * x3;
-        v += b[4] * x4;
-        v += b[5] * x5;
-        v += b[6] * x6;
-        v -= a[1] * y1;
-        v -= a[2] * y2;
-        v -= a[3] * y3;
-        v -= a[4] * y4;
-        v -= a[5] * y5;
-        v -= a[6] * y6;
-        x6 = x5, x5 = x4, x4 = x3, x3 = x2, x2 = x1, x1 = x0;
-        y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = v;
-        return v;
-    }
-};
+// Four lines' values in one vector; on a processor without AVX the
+// compiler runs each operation as two of two lanes, the same arithmetic.
+using Quad = double __attribute__((vector_size(32)));
+using QuadMask = long long __attribute__((vector_size(32)));
+
+// Built twice, and the processor's best chosen when the library loads. AVX2
+// without FMA: the products are rounded as they are on their own. The
+// sanitizer builds take the one version: the choice is made while the
+// library is relocated, before a sanitizer's run time is ready.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define STAVO_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define STAVO_SANITIZED 1
+#endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(STAVO_SANITIZED)
+#define STAVO_BUILT_FOR_AVX2 __attribute__((target_clones("avx2", "default")))
+#else
+#define STAVO_BUILT_FOR_AVX2
+#endif
 
 } // namespace
 
-void CDrumDetector::Filter::RunPair(Filter& f, Filter& g, const double* in, double* outF,
-                                    double* outG, std::uint32_t n) {
-    // x[0] and y[0] hold the latest input and output, x[5] and y[5] the
-    // sixth latest. Each output waits for the one before it; running the
-    // two bands in one loop lets their waits overlap.
-    FilterState sf{f.x[0], f.x[1], f.x[2], f.x[3], f.x[4], f.x[5],
-                   f.y[0], f.y[1], f.y[2], f.y[3], f.y[4], f.y[5]};
-    FilterState sg{g.x[0], g.x[1], g.x[2], g.x[3], g.x[4], g.x[5],
-                   g.y[0], g.y[1], g.y[2], g.y[3], g.y[4], g.y[5]};
-    for (std::uint32_t i = 0; i < n; ++i) {
-        outF[i] = sf.Step(f.b, f.a, in[i]);
-        outG[i] = sg.Step(g.b, g.a, in[i]);
+namespace stavo {
+
+// sums[k] = the sum of y^4 over the first spans[k] rows of column k of a
+// group's ring (rowCount rows of 16, the oldest in `row`), in row order.
+// The sixteen columns go side by side, each with its own running sum; a
+// column whose span is shorter than its neighbours' adds zeros past its end,
+// which changes no sum of values that are never negative.
+STAVO_BUILT_FOR_AVX2 void SumFourthPowers(const double* rows, std::uint32_t rowCount,
+                                          std::uint32_t row, const std::uint32_t* spans,
+                                          double* sums) {
+    constexpr int kQuads = 4;
+    std::uint32_t common = spans[0], longest = spans[0];
+    for (int k = 1; k < 4 * kQuads; ++k) {
+        common = std::min(common, spans[k]);
+        longest = std::max(longest, spans[k]);
     }
-    const FilterState* states[2] = {&sf, &sg};
-    Filter* filters[2] = {&f, &g};
-    for (int k = 0; k < 2; ++k) {
-        const FilterState& s = *states[k];
-        Filter& t = *filters[k];
-        t.x[0] = s.x1, t.x[1] = s.x2, t.x[2] = s.x3, t.x[3] = s.x4, t.x[4] = s.x5, t.x[5] = s.x6;
-        t.y[0] = s.y1, t.y[1] = s.y2, t.y[2] = s.y3, t.y[3] = s.y4, t.y[4] = s.y5, t.y[5] = s.y6;
+    Quad sum[kQuads] = {};
+    std::uint32_t i = 0;
+    for (; i < common; ++i) {
+        const double* values = rows + std::size_t{row} * 4 * kQuads;
+        for (int k = 0; k < kQuads; ++k) {
+            Quad y;
+            std::memcpy(&y, values + 4 * k, sizeof y);
+            sum[k] += y * y * y * y;
+        }
+        if (++row == rowCount) row = 0;
+    }
+    Quad limit[kQuads];
+    for (int k = 0; k < kQuads; ++k)
+        for (int lane = 0; lane < 4; ++lane)
+            limit[k][lane] = static_cast<double>(spans[4 * k + lane]);
+    for (; i < longest; ++i) {
+        const double* values = rows + std::size_t{row} * 4 * kQuads;
+        const double at = static_cast<double>(i);
+        for (int k = 0; k < kQuads; ++k) {
+            Quad y;
+            std::memcpy(&y, values + 4 * k, sizeof y);
+            const QuadMask inside = at < limit[k];
+            sum[k] += reinterpret_cast<Quad>(reinterpret_cast<QuadMask>(y * y * y * y) & inside);
+        }
+        if (++row == rowCount) row = 0;
+    }
+    for (int k = 0; k < 4 * kQuads; ++k)
+        sums[k] = sum[k / 4][k % 4];
+}
+
+// out[i] = b[0] x[i] + b[1] x[i - 1] + ... + b[6] x[i - 6], summed in that
+// order, for i < n: the part of a filter's output that depends on the input
+// alone. Four outputs go side by side.
+STAVO_BUILT_FOR_AVX2 void FeedForward(const double* x, std::uint32_t n, const double* b,
+                                      double* out) {
+    std::uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Quad v = {};
+        for (int k = 0; k < 7; ++k) {
+            Quad in;
+            std::memcpy(&in, x + i - k, sizeof in);
+            v += b[k] * in;
+        }
+        std::memcpy(out + i, &v, sizeof v);
+    }
+    for (; i < n; ++i) {
+        double v = 0.0;
+        for (int k = 0; k < 7; ++k)
+            v += b[k] * x[static_cast<std::ptrdiff_t>(i) - k];
+        out[i] = v;
     }
 }
 
-void CDrumDetector::Resonator::Run(double x) {
-    const double y = input * x + gain * line[position];
-    line[position] = y;
-    // Each output's y^4 is what the tempo analyses add up, many times over:
-    // it is worked out once, when the output is made.
-    const double q = y * y * y * y;
-    quartic[position] = q;
-    quartic[position + delay] = q;
-    if (++position == delay) position = 0;
-}
+} // namespace stavo
 
 CDrumDetector::CDrumDetector() {
     m_view.channels.reserve(8);
@@ -181,39 +219,52 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
     std::srand(100);
 
     std::uint32_t longestSpan = 0;
+    for (int j = 0; j < kResonators; ++j) {
+        const double period =
+            std::exp(std::log(kShortestPeriod) +
+                     (std::log(kLongestPeriod) - std::log(kShortestPeriod)) * j / kResonators);
+        m_period[j] = period;
+        m_gain[j] = std::pow(0.5, period / kHalfLife);
+        m_input[j] = std::sqrt(1 - m_gain[j] * m_gain[j]);
+        const auto delay =
+            static_cast<std::uint32_t>(std::floor(m_envelopeRate * period + 0.001)) + 1;
+        m_span[j] =
+            std::min(static_cast<std::uint32_t>(std::floor(m_envelopeRate * period)), delay);
+        m_delay[j] = delay;
+        longestSpan = std::max(longestSpan, m_span[j]);
+    }
+    for (int j = kResonators; j < kColumns; ++j) {
+        m_period[j] = m_period[kResonators - 1];
+        m_gain[j] = m_input[j] = 0.0;
+        m_span[j] = m_span[kResonators - 1];
+        m_delay[j] = m_delay[kResonators - 1];
+    }
+    std::size_t values = 0;
+    for (int g = 0; g < kGroups; ++g) {
+        Group& group = m_groups[g];
+        group.start = values;
+        group.rows = *std::max_element(m_delay + g * kSide, m_delay + (g + 1) * kSide);
+        group.row = 0;
+        values += std::size_t{group.rows} * kSide;
+    }
+
     for (int k = 0; k < kBands; ++k) {
         Band& band = m_bands[k];
         std::copy(kBandB[k], kBandB[k] + 7, band.filter.b);
         std::copy(kBandA[k], kBandA[k] + 7, band.filter.a);
         Stabilise(band.filter.b, band.filter.a);
-        std::fill(band.filter.x, band.filter.x + 7, 0.0);
-        std::fill(band.filter.y, band.filter.y + 7, 0.0);
+        std::fill(band.filter.y, band.filter.y + 6, 0.0);
         const auto window = static_cast<std::size_t>(std::floor(R * 0.3 / (k + 1)));
         band.squares.assign(std::max<std::size_t>(window, 1), 0.0);
         band.squarePosition = 0;
-        band.squareSum = 0.0;
+        band.squareSum = band.freshSum = 0.0;
         band.zeroRun = band.squares.size();
         band.level = band.previousLevel = 0.0;
         band.normaliser = 1.0;
-        for (int j = 0; j < kResonators; ++j) {
-            Resonator& r = band.resonators[j];
-            r.period =
-                std::exp(std::log(kShortestPeriod) +
-                         (std::log(kLongestPeriod) - std::log(kShortestPeriod)) * j / kResonators);
-            r.gain = std::pow(0.5, r.period / kHalfLife);
-            r.input = std::sqrt(1 - r.gain * r.gain);
-            const auto delay =
-                static_cast<std::uint32_t>(std::floor(m_envelopeRate * r.period + 0.001)) + 1;
-            r.span =
-                std::min(static_cast<std::uint32_t>(std::floor(m_envelopeRate * r.period)), delay);
-            r.delay = delay;
-            r.line.assign(delay, 0.0);
-            r.quartic.assign(2 * std::size_t{delay}, 0.0);
-            r.position = 0;
-            longestSpan = std::max(longestSpan, r.span);
-            band.scores[j] = 0.0;
-        }
+        band.outputs.assign(values, 0.0);
+        std::fill(band.scores, band.scores + kResonators, 0.0);
     }
+    std::fill(m_mono, m_mono + 6, 0.0);
     m_phase.assign(longestSpan, 0.0);
     return true;
 }
@@ -221,10 +272,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
 void CDrumDetector::Release() {
     for (Band& band : m_bands) {
         band.squares = {};
-        for (Resonator& r : band.resonators) {
-            r.line = {};
-            r.quartic = {};
-        }
+        band.outputs = {};
     }
     m_phase = {};
     m_sampleRate = 0;
@@ -239,60 +287,141 @@ bool CDrumDetector::ProcessChannels(float* const* channels, std::uint32_t count,
     return m_beat;
 }
 
+// Every frame runs both band filters, then keeps each band's window of
+// squares and its sum; once per decimation the envelope moves on, about 43
+// times a second the tempo is analysed, and a beat may be due.
+//
+// The filters are the direct form. The part of an output that depends on
+// the input alone is worked out for a chunk first, with the sums in their
+// order; the feedback adds up the five older outputs first and takes off
+// the latest one last, so that an output waits for the one before it by
+// one product and one subtraction rather than by six (the bands' beats are
+// the same; only the last bit of a filter output can differ). The two bands
+// go side by side in one vector. The windows of squares and the clock are
+// kept in the same loop, with all state in locals: the loop stops at a frame
+// that needs more (a window that turns, an envelope value, an analysis, a
+// report), which is done outside it.
 void CDrumDetector::DoBlock(const StreamBuffer& buffer) {
     m_beat = false;
     if (m_sampleRate == 0 || buffer.channels.empty()) return;
     const float* left = buffer.channels[0];
     const float* right = buffer.channels.size() >= 2 ? buffer.channels[1] : nullptr;
-    // The band filters depend on nothing but the input: each runs over a
-    // chunk at a time with its state in registers, then the frames of the
-    // chunk go through the rest in order.
+
+    Band& low = m_bands[0];
+    Band& high = m_bands[1];
+    Pair a[7];
+    for (int k = 0; k < 7; ++k)
+        a[k] = Pair{low.filter.a[k], high.filter.a[k]};
+    Pair y1 = {low.filter.y[0], high.filter.y[0]}, y2 = {low.filter.y[1], high.filter.y[1]},
+         y3 = {low.filter.y[2], high.filter.y[2]}, y4 = {low.filter.y[3], high.filter.y[3]},
+         y5 = {low.filter.y[4], high.filter.y[4]}, y6 = {low.filter.y[5], high.filter.y[5]};
+
+    double* const lowSquares = low.squares.data();
+    double* const highSquares = high.squares.data();
+    const std::size_t lowWindow = low.squares.size();
+    const std::size_t highWindow = high.squares.size();
+    std::size_t lowAt = low.squarePosition, highAt = high.squarePosition;
+    Pair sums = {low.squareSum, high.squareSum};
+    Pair fresh = {low.freshSum, high.freshSum};
+    std::size_t lowZeros = low.zeroRun, highZeros = high.zeroRun;
+
+    const std::uint32_t decimation = m_decimation;
+    const double period = m_framePeriod;
+    std::uint32_t count = m_envelopeCount;
+    double clock = m_clock;
+    double lastAnalysis = m_lastAnalysis;
+    double nextReport = m_nextReport;
+    const auto keep = [&] {
+        low.squareSum = sums[0], high.squareSum = sums[1];
+        low.zeroRun = lowZeros, high.zeroRun = highZeros;
+        m_clock = clock;
+    };
+
     for (std::uint32_t start = 0; start < buffer.frames; start += kChunk) {
         const std::uint32_t n = std::min(kChunk, buffer.frames - start);
+        double* const x = m_mono + 6; // x[-6] to x[-1]: the inputs before
         for (std::uint32_t i = 0; i < n; ++i) {
             const std::uint32_t at = start + i;
-            m_mono[i] = right ? (static_cast<double>(left[at]) + right[at]) / 2 : left[at];
+            x[i] = right ? (static_cast<double>(left[at]) + right[at]) / 2 : left[at];
         }
-        Filter::RunPair(m_bands[0].filter, m_bands[1].filter, m_mono, m_filtered[0], m_filtered[1],
-                        n);
-        for (std::uint32_t i = 0; i < n; ++i)
-            Frame(m_filtered[0][i], m_filtered[1][i]);
+        stavo::FeedForward(x, n, low.filter.b, m_feed[0]);
+        stavo::FeedForward(x, n, high.filter.b, m_feed[1]);
+        std::copy(x + n - 6, x + n, m_mono);
+
+        for (std::uint32_t i = 0; i < n;) {
+            // Up to the frame where a window turns or the envelope moves on.
+            const std::uint32_t stop = static_cast<std::uint32_t>(
+                std::min({std::size_t{n}, i + (lowWindow - lowAt), i + (highWindow - highAt),
+                          std::size_t{i} + (decimation - count)}));
+            bool due = false;
+            while (i < stop && !due) {
+                Pair v = {m_feed[0][i], m_feed[1][i]};
+                v -= (((a[6] * y6 + a[5] * y5) + a[4] * y4) + a[3] * y3) + a[2] * y2;
+                v -= a[1] * y1;
+                y6 = y5, y5 = y4, y4 = y3, y3 = y2, y2 = y1, y1 = v;
+
+                // Each window's sum is kept up to date as squares come and
+                // go, and summed afresh once per turn of the window so that
+                // rounding cannot build up; a window of silence (only zero
+                // squares) sums to exactly 0. The fresh sum is the window's
+                // squares from its first place on, added as they come in.
+                const Pair square = v * v;
+                sums += square - Pair{lowSquares[lowAt], highSquares[highAt]};
+                fresh += square;
+                lowSquares[lowAt++] = square[0];
+                highSquares[highAt++] = square[1];
+                lowZeros = square[0] != 0.0 ? 0 : lowZeros + 1;
+                highZeros = square[1] != 0.0 ? 0 : highZeros + 1;
+                ++count;
+                clock += period;
+                ++i;
+                due = clock - lastAnalysis > kAnalysisInterval || nextReport < clock + period;
+            }
+            if (lowAt == lowWindow) {
+                lowAt = 0;
+                sums[0] = fresh[0];
+                fresh[0] = 0.0;
+            }
+            if (highAt == highWindow) {
+                highAt = 0;
+                sums[1] = fresh[1];
+                fresh[1] = 0.0;
+            }
+            if (count >= decimation) {
+                count = 0;
+                keep();
+                Envelope();
+            }
+            if (clock - lastAnalysis > kAnalysisInterval) {
+                keep();
+                Analyse();
+                lastAnalysis = m_lastAnalysis = clock;
+                nextReport = m_nextReport;
+            }
+            // Only a prediction that can be reported is worth a scan: none
+            // before the earliest one heavy enough and far enough from the
+            // last beat.
+            if (nextReport < clock + period) {
+                keep();
+                Report(clock + period);
+                nextReport = m_nextReport;
+            }
+        }
     }
+
+    const Pair ys[6] = {y1, y2, y3, y4, y5, y6};
+    for (int k = 0; k < 6; ++k) {
+        low.filter.y[k] = ys[k][0];
+        high.filter.y[k] = ys[k][1];
+    }
+    low.squarePosition = static_cast<std::uint32_t>(lowAt);
+    high.squarePosition = static_cast<std::uint32_t>(highAt);
+    low.freshSum = fresh[0], high.freshSum = fresh[1];
+    m_envelopeCount = count;
+    keep();
 }
 
-void CDrumDetector::Frame(double y0, double y1) {
-    for (int k = 0; k < kBands; ++k) {
-        Band& band = m_bands[k];
-        const double y = k == 0 ? y0 : y1;
-        // The window's sum is kept up to date as squares come and go, and
-        // summed afresh once per turn of the window so that rounding cannot
-        // build up; a window of silence (only zero squares) sums to exactly 0.
-        double& slot = band.squares[band.squarePosition];
-        const double square = y * y;
-        band.zeroRun = square != 0.0 ? 0 : band.zeroRun + 1;
-        band.squareSum += square - slot;
-        slot = square;
-        if (++band.squarePosition == band.squares.size()) {
-            band.squarePosition = 0;
-            double sum = 0.0;
-            for (double s : band.squares)
-                sum += s;
-            band.squareSum = sum;
-        }
-    }
-    if (++m_envelopeCount >= m_decimation) {
-        m_envelopeCount = 0;
-        Envelope();
-    }
-    m_clock += m_framePeriod;
-    if (m_clock - m_lastAnalysis > kAnalysisInterval) {
-        Analyse();
-        m_lastAnalysis = m_clock;
-    }
-    const double frameEnd = m_clock + m_framePeriod;
-    // Only a prediction that can be reported is worth the scan below: none
-    // before the earliest one heavy enough and far enough from the last beat.
-    if (!(m_nextReport < frameEnd)) return;
+void CDrumDetector::Report(double frameEnd) {
     for (std::size_t i = 0; i < m_predictions.size(); ++i) {
         const Prediction& p = m_predictions[i];
         if (p.time > m_clock && p.time < frameEnd && p.weight > kReportWeight &&
@@ -323,10 +452,27 @@ void CDrumDetector::Envelope() {
         band.previousLevel = level;
         band.level = level;
         if (onset < 0.0) onset = 0.0;
-        for (Resonator& r : band.resonators)
-            r.Run(onset);
+
+        // Each resonator feeds back its output of D values ago (a comb).
+        double* const outputs = band.outputs.data();
+        for (int g = 0; g < kGroups; ++g) {
+            const Group& group = m_groups[g];
+            const std::size_t oldest = group.start + std::size_t{group.row} * kSide;
+            const int first = g * kSide;
+            double y[kSide];
+            for (int k = 0; k < kSide; ++k)
+                y[k] = m_input[first + k] * onset + m_gain[first + k] * outputs[oldest + k];
+            for (int k = 0; k < kSide; ++k) {
+                std::uint32_t row = group.row + m_delay[first + k];
+                if (row >= group.rows) row -= group.rows;
+                const std::size_t at = group.start + std::size_t{row} * kSide + k;
+                outputs[at] = y[k];
+            }
+        }
         m_levelSum += level;
     }
+    for (Group& group : m_groups)
+        if (++group.row == group.rows) group.row = 0;
 }
 
 void CDrumDetector::Normalise(double* v, int n) const {
@@ -349,47 +495,25 @@ void CDrumDetector::Normalise(double* v, int n) const {
     }
 }
 
-// The sum of y^4 over the first `span` values of each resonator's line, in
-// line order. Eight resonators go side by side, each with its own running
-// sum in its own order, so that the eight chains of additions overlap
-// instead of waiting for one another; every sum is the one a resonator at
-// a time would give.
-void CDrumDetector::Scores(const Band& band, double* raw) {
-    constexpr int kSide = 8;
-    int j = 0;
-    for (; j + kSide <= kResonators; j += kSide) {
-        const Resonator* r = band.resonators + j;
-        const double* p[kSide];
-        std::uint32_t common = r[0].span;
-        for (int k = 0; k < kSide; ++k) {
-            p[k] = r[k].quartic.data() + r[k].position;
-            common = std::min(common, r[k].span);
-        }
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0, s5 = 0.0, s6 = 0.0, s7 = 0.0;
-        for (std::uint32_t i = 0; i < common; ++i) {
-            s0 += p[0][i];
-            s1 += p[1][i];
-            s2 += p[2][i];
-            s3 += p[3][i];
-            s4 += p[4][i];
-            s5 += p[5][i];
-            s6 += p[6][i];
-            s7 += p[7][i];
-        }
-        double sum[kSide] = {s0, s1, s2, s3, s4, s5, s6, s7};
-        for (int k = 0; k < kSide; ++k) {
-            for (std::uint32_t i = common; i < r[k].span; ++i)
-                sum[k] += p[k][i];
-            raw[j + k] = sum[k];
-        }
-    }
-    for (; j < kResonators; ++j) {
-        const Resonator& r = band.resonators[j];
-        const double* p = r.quartic.data() + r.position;
-        double score = 0.0;
-        for (std::uint32_t i = 0; i < r.span; ++i)
-            score += p[i];
-        raw[j] = score;
+// The sum of y^4 over the first `span` values of each resonator's line, from
+// its oldest on. A row of a group holds the same place in each of its
+// sixteen lines, so they are summed side by side, two to a vector, each with
+// its own running sum in line order (a line shorter than its neighbours'
+// adds zeros past its end, which changes no sum of values that are never
+// negative): every sum is the one a resonator at a time would give. The
+// fourth powers are worked out as they are read: three products cost less
+// than keeping a second table as large as the lines, which would not stay
+// in the cache beside them.
+void CDrumDetector::Scores(const Band& band, double* raw) const {
+    for (int g = 0; g < kGroups; ++g) {
+        const Group& group = m_groups[g];
+        const int first = g * kSide;
+        double sums[kSide];
+        static_assert(kSide == 16);
+        stavo::SumFourthPowers(band.outputs.data() + group.start, group.rows, group.row,
+                               m_span + first, sums);
+        for (int k = 0; k < kSide && first + k < kResonators; ++k)
+            raw[first + k] = sums[k];
     }
 }
 
@@ -409,11 +533,11 @@ void CDrumDetector::Analyse() {
     int chosen = 0;
     for (int j = 1; j < kResonators; ++j)
         if (m_total[j] > m_total[chosen]) chosen = j;
-    m_tempo = m_bands[0].resonators[chosen].period;
+    m_tempo = m_period[chosen];
 
     // Phase: where within one period the resonators of the confident bands
     // peak is where the next beat is expected.
-    const std::uint32_t span = m_bands[0].resonators[chosen].span;
+    const std::uint32_t span = m_span[chosen];
     std::fill(m_phase.begin(), m_phase.begin() + span, 0.0);
     bool any = false;
     for (const Band& band : m_bands) {
@@ -423,14 +547,14 @@ void CDrumDetector::Analyse() {
         mean /= kResonators;
         if (!(band.scores[chosen] > 0.8 && mean < 0.5)) continue;
         any = true;
-        const Resonator& r = band.resonators[chosen];
-        // The line from its oldest value on: to its end, then from its start.
-        const std::uint32_t first = std::min(span, r.delay - r.position);
-        const double* line = r.line.data();
-        for (std::uint32_t i = 0; i < first; ++i)
-            m_phase[i] += line[r.position + i];
-        for (std::uint32_t i = first; i < span; ++i)
-            m_phase[i] += line[i - first];
+        // The chosen resonator's line from its oldest value on.
+        const Group& group = m_groups[chosen / kSide];
+        const double* const column = band.outputs.data() + group.start + chosen % kSide;
+        std::uint32_t row = group.row;
+        for (std::uint32_t i = 0; i < span; ++i) {
+            m_phase[i] += column[std::size_t{row} * kSide];
+            if (++row == group.rows) row = 0;
+        }
     }
     if (any && span > 0) {
         std::uint32_t p = 0;

@@ -41,52 +41,59 @@ protected:
     void DoBlock(const StreamBuffer& buffer) override;
 
 private:
+    // Resonators are kept and summed sixteen at a time, a group of
+    // neighbours; the last group is padded with columns that never receive
+    // input and stay zero.
+    static constexpr int kSide = 16;
+    static constexpr int kGroups = (kResonators + kSide - 1) / kSide;
+    static constexpr int kColumns = kGroups * kSide;
+    // Frames filtered at a time.
+    static constexpr std::uint32_t kChunk = 256;
+
     struct Filter {
         double b[7];
         double a[7];
-        double x[7];
-        double y[7];
-        // Filters n inputs through f into outF and through g into outG.
-        static void RunPair(Filter& f, Filter& g, const double* in, double* outF, double* outG,
-                            std::uint32_t n);
-    };
-    struct Resonator {
-        double period = 0.0;
-        double gain = 0.0;        // g
-        double input = 0.0;       // sqrt(1 - g^2)
-        std::uint32_t span = 0;   // values read by the analyses: floor(E * T)
-        std::uint32_t delay = 0;  // D: the outputs kept
-        std::vector<double> line; // the D outputs, a ring
-        // y^4 of each output, twice over (quartic[i] and quartic[i + D] are
-        // equal), so that the values from the oldest on lie side by side.
-        std::vector<double> quartic;
-        std::uint32_t position = 0; // the oldest value
-        void Run(double x);
+        double y[6]; // the latest output first
     };
     struct Band {
         Filter filter;
         std::vector<double> squares;
         std::uint32_t squarePosition = 0;
-        double squareSum = 0.0;  // of squares, kept as they change
+        double squareSum = 0.0; // of squares, kept as they change
+        // Of the squares written since the window last turned to its first
+        // place, in that order: at the next turn, the window's sum afresh.
+        double freshSum = 0.0;
         std::size_t zeroRun = 0; // zero squares in a row, the latest last
         double level = 0.0;
         double previousLevel = 0.0;
         double normaliser = 1.0;
-        Resonator resonators[kResonators];
+        // The resonators' outputs, group after group. A group is a ring of
+        // rows (as many as its longest delay) of kSide values, a column per
+        // resonator; resonator j writes the output it makes at envelope
+        // value t into row t + D_j of the ring, D_j its delay. Every
+        // resonator of the group then finds its oldest kept output in the
+        // group's current row and its i-th oldest i rows on, so the work of
+        // sixteen resonators runs along rows that lie one after another.
+        std::vector<double> outputs;
         double scores[kResonators];
+    };
+    struct Group {
+        std::size_t start = 0;  // of its rows in `outputs`
+        std::uint32_t rows = 0; // the longest delay of its resonators
+        std::uint32_t row = 0;  // the row of the oldest outputs
     };
     struct Prediction {
         double time;
         double weight;
     };
 
-    // One frame after the band filters: y0 and y1 are their outputs.
-    void Frame(double y0, double y1);
     void Envelope();
     void Analyse();
-    static void Scores(const Band& band, double* raw);
+    void Scores(const Band& band, double* raw) const;
     void Normalise(double* v, int n) const;
     void Predict(double time, double weight);
+    // Reports the first listed prediction due before frameEnd, if any.
+    void Report(double frameEnd);
     void UpdateNextReport();
 
     std::uint32_t m_sampleRate = 0;
@@ -104,12 +111,22 @@ private:
     // when none could), so that most frames need no scan of the list.
     double m_nextReport = 0.0;
     Band m_bands[kBands];
+    // The resonators, alike in both bands (the padding columns have no gain
+    // and no input, and the period, span and delay of the last resonator).
+    double m_period[kColumns];
+    double m_gain[kColumns];         // g
+    double m_input[kColumns];        // sqrt(1 - g^2)
+    std::uint32_t m_span[kColumns];  // values read by the analyses: floor(E * T)
+    std::uint32_t m_delay[kColumns]; // D: the outputs kept
+    Group m_groups[kGroups];
     double m_total[kResonators];
     std::vector<double> m_phase;
     std::vector<Prediction> m_predictions;
     StreamBuffer m_view; // the block handed to Process, reused
-    // Frames filtered at a time, and their work space.
-    static constexpr std::uint32_t kChunk = 256;
-    double m_mono[kChunk];
-    double m_filtered[kBands][kChunk];
+    // The filters' input: the six latest inputs of the chunk before (the
+    // latest last), then the chunk's mono frames.
+    double m_mono[6 + kChunk];
+    // The part of each band filter's outputs that depends on the input
+    // alone, for the frames of the chunk.
+    double m_feed[kBands][kChunk];
 };

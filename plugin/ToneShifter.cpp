@@ -10,7 +10,6 @@ void CToneShifter::SetSampleRate(std::uint32_t R) {
     m_hopOut = static_cast<std::uint32_t>(static_cast<float>(m_hopIn) * m_ratio);
     if (m_frame != m_hopIn) {
         m_frameBuffer.assign(m_hopIn, 0.0f);
-        m_resampled.assign(m_hopIn, 0.0f);
         m_position = 0;
         m_frame = m_hopIn;
     }
@@ -57,8 +56,8 @@ void CToneShifter::ProcessFrame() {
     for (std::uint32_t in = 0; in < m_frame; in += m_hopIn, ++step)
         m_splicer.Process(m_frameBuffer.data() + in, m_stretched.data() + step * m_hopOut,
                           m_hopOut);
-    Resample(m_stretched.data(), m_stretchedLength, m_resampled.data(), m_frame, m_lastSample);
-    std::copy(m_resampled.begin(), m_resampled.end(), m_frameBuffer.begin());
+    // The frame's input has gone into the splicer: its place takes the output.
+    Resample(m_stretched.data(), m_stretchedLength, m_frameBuffer.data(), m_frame, m_lastSample);
 }
 
 void CToneShifter::Resample(float* in, std::uint32_t S, float* out, std::uint32_t F, float& last) {
@@ -116,7 +115,9 @@ void CToneShifter::Resample(float* in, std::uint32_t S, float* out, std::uint32_
         float part[kChunk];
         for (std::uint32_t k = 0; k < n; ++k) {
             const float p = static_cast<float>(start + k + 1) * fF / fS;
-            whole[k] = std::floor(p);
+            // p is positive and at most F: truncation is its floor, and
+            // unlike floor it has a vector instruction on every x86-64.
+            whole[k] = static_cast<float>(static_cast<std::int32_t>(p));
             part[k] = p - whole[k];
         }
         for (std::uint32_t k = 0; k < n; ++k) {

@@ -45,7 +45,6 @@ private:
     std::uint32_t m_frame = 0;
     std::uint32_t m_stretchedLength = 0;
     std::vector<float> m_frameBuffer;
-    std::vector<float> m_resampled;
     std::vector<float> m_stretched;
     std::uint32_t m_position = 0;
     float m_lastSample = 0.0f;

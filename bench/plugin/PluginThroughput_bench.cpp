@@ -15,6 +15,7 @@
 // "allocs_per_call" count operator new calls in OpenStream, in the first
 // ProcessStream (latency priming) and on average per later call; the
 // plug-in allocates in OpenStream and promises none in the other two.
+#include "bench/plugin/BenchSignal.h"
 #include "tools/fx/EffectPlugin.h"
 #include "xml/XmlNode.h"
 
@@ -45,24 +46,14 @@ constexpr std::uint32_t kRate = 44100;
 constexpr std::uint32_t kBlock = 1024;
 constexpr double kSeconds = 10.0;
 
-// Planar test audio: a 196 Hz tone with five harmonics and a slight vibrato,
-// plus a decaying 60 Hz thump every half second; the same in every channel
-// but for a small level difference.
+// Planar test audio: the benchmark signal, the same in every channel but for
+// a small level difference.
 std::vector<std::vector<float>> MakeAudio(int channels) {
-    const auto frames = static_cast<std::size_t>(kSeconds * kRate);
-    std::vector<std::vector<float>> audio(channels, std::vector<float>(frames));
-    double phase = 0.0;
-    for (std::size_t i = 0; i < frames; ++i) {
-        double t = static_cast<double>(i) / kRate;
-        phase += 2.0 * M_PI * 196.0 * (1.0 + 0.004 * std::sin(2.0 * M_PI * 5.0 * t)) / kRate;
-        double tone = 0.0;
-        for (int k = 1; k <= 5; ++k)
-            tone += std::sin(k * phase) / k;
-        double sinceHit = std::fmod(t, 0.5);
-        double drum = std::exp(-sinceHit * 30.0) * std::sin(2.0 * M_PI * 60.0 * sinceHit);
+    const std::vector<double> signal = SungToneWithDrums(kSeconds, kRate);
+    std::vector<std::vector<float>> audio(channels, std::vector<float>(signal.size()));
+    for (std::size_t i = 0; i < signal.size(); ++i)
         for (int c = 0; c < channels; ++c)
-            audio[c][i] = static_cast<float>((0.25 * tone + 0.4 * drum) * (1.0 - 0.1 * c));
-    }
+            audio[c][i] = static_cast<float>(signal[i] * (1.0 - 0.1 * c));
     return audio;
 }
 

@@ -443,22 +443,24 @@ void CSurroundEffect::Process(StreamBuffer* block) {
     const std::uint32_t frames = block->frames;
     // Only a host that never said how long its blocks are gets here.
     if (frames > m_capacity) Allocate(frames);
+    if (m_fadedIn < kFadeInFrames) {
+        // A run starts wherever the source happens to be in its waveform.
+        // The rise goes on the input, not the output: every reflection
+        // repeats the input's first sample at its own delay, so a cut there
+        // would come back as a click from each wall.
+        const std::uint32_t n = std::min(frames, kFadeInFrames - m_fadedIn);
+        for (float* in : block->channels) {
+            if (!in) continue;
+            for (std::uint32_t k = 0; k < n; ++k)
+                in[k] *= static_cast<float>(m_fadedIn + k) / static_cast<float>(kFadeInFrames);
+        }
+        m_fadedIn += n;
+    }
     for (std::uint32_t first = 0; first < frames; first += kChunk) {
         const int n = static_cast<int>(std::min<std::uint32_t>(kChunk, frames - first));
         ProcessChunk(*block, first, n);
     }
     const auto channels = static_cast<std::size_t>(m_layout.channels);
-    if (m_fadedIn < kFadeInFrames) {
-        // A run starts wherever the source happens to be in its waveform: a
-        // short fade-in keeps that from clicking.
-        const std::uint32_t n = std::min(frames, kFadeInFrames - m_fadedIn);
-        for (std::size_t c = 0; c < channels; ++c) {
-            float* out = m_out[c].data();
-            for (std::uint32_t k = 0; k < n; ++k)
-                out[k] *= static_cast<float>(m_fadedIn + k) / static_cast<float>(kFadeInFrames);
-        }
-        m_fadedIn += n;
-    }
     block->channels.resize(channels);
     for (std::size_t c = 0; c < channels; ++c)
         block->channels[c] = m_out[c].data();

@@ -5,15 +5,18 @@
 
 namespace {
 
-// Scales, rounds and clips one sample to a signed code of the given width.
+// Scales, rounds (halves away from zero) and clips one sample to a signed
+// code of the given width. A float times a power of two up to 2^31 is exact
+// in a double, and so is adding a half to it, so truncating v +- 0.5 rounds
+// exactly as std::round does, without its library call on every sample.
 template <int Bits> inline std::int32_t ToCode(float x) {
     constexpr double scale = static_cast<double>(1u << (Bits - 1));
     constexpr double hi = scale - 1.0;
     constexpr double lo = -scale;
-    double v = std::round(static_cast<double>(x) * scale);
-    if (!(v >= lo)) v = (v != v) ? 0.0 : lo; // NaN -> 0, below range -> lo
-    if (v > hi) v = hi;
-    return static_cast<std::int32_t>(v);
+    const double v = static_cast<double>(x) * scale;
+    if (!(v >= lo)) return (v != v) ? 0 : static_cast<std::int32_t>(lo); // NaN -> 0
+    if (v >= hi) return static_cast<std::int32_t>(hi);
+    return static_cast<std::int32_t>(v + (v < 0.0 ? -0.5 : 0.5));
 }
 
 template <int Bits> inline void Put(std::uint8_t* p, float x) {

@@ -75,6 +75,8 @@ bool CSkinBase::SetSkinStyleEx(std::uint32_t style) {
 }
 
 bool CSkinBase::SetTooltip(const std::string& tooltip, const std::string& statusText) {
+    // Set again at every position tick: unchanged, it is left alone.
+    if (tooltip == m_tooltip && statusText == m_statusText) return true;
     m_tooltip = tooltip;
     m_statusText = statusText;
     if (QWidget* w = GetWnd()) w->setToolTip(QString::fromStdString(tooltip));

@@ -48,8 +48,11 @@ void CSCSlider::SetPos(int position, bool redraw) {
     // away from under the pointer.
     if (m_dragging) return;
     const QSignalBlocker block(this);
+    const int before = value();
     setValue(position);
-    if (redraw) update();
+    // The player's timer sets the position ten times a second; a slider
+    // whose thumb did not move has nothing new to show.
+    if (redraw && value() != before) update();
 }
 
 bool CSCSlider::SaveControlState(void** state) const {

@@ -1,17 +1,19 @@
 #include "platform/audio/FrameClock.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace platform::audio {
 
-void FrameClock::Start(std::uint32_t rate, std::uint64_t maxBacklog, Tick tick) {
+void FrameClock::Start(std::uint32_t rate, std::uint64_t maxBacklog, Tick tick, int periodMs) {
     Stop();
     m_tick = std::move(tick);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_quit = false;
     }
-    m_thread = std::thread([this, rate, maxBacklog] { Run(rate, maxBacklog); });
+    periodMs = std::max(1, periodMs);
+    m_thread = std::thread([this, rate, maxBacklog, periodMs] { Run(rate, maxBacklog, periodMs); });
 }
 
 void FrameClock::Stop() {
@@ -24,14 +26,13 @@ void FrameClock::Stop() {
     m_thread.join();
 }
 
-void FrameClock::Run(std::uint32_t rate, std::uint64_t maxBacklog) {
+void FrameClock::Run(std::uint32_t rate, std::uint64_t maxBacklog, int periodMs) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     std::uint64_t done = 0;
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_quit) {
-        // Ten milliseconds: the period of a typical sound card.
-        m_wake.wait_for(lock, std::chrono::milliseconds(10));
+        m_wake.wait_for(lock, std::chrono::milliseconds(periodMs));
         if (m_quit) break;
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();

@@ -1,6 +1,6 @@
 // A thread that keeps time in frames for the devices without sound hardware:
-// every ten milliseconds it hands its tick function the frames that became
-// due at the sample rate since the last tick.
+// once a period (ten milliseconds unless told otherwise) it hands its tick
+// function the frames that became due at the sample rate since the last tick.
 //
 // After a hold-up longer than maxBacklog frames it carries on from now (less
 // half the backlog), as a sound card does after an overrun, rather than race
@@ -24,14 +24,17 @@ public:
     FrameClock(const FrameClock&) = delete;
     FrameClock& operator=(const FrameClock&) = delete;
 
+    static constexpr int kDefaultPeriodMs = 10;
+
     // Starts the thread; the tick runs on it, without any lock of ours held.
-    void Start(std::uint32_t rate, std::uint64_t maxBacklog, Tick tick);
+    void Start(std::uint32_t rate, std::uint64_t maxBacklog, Tick tick,
+               int periodMs = kDefaultPeriodMs);
     // Ends the thread; no tick runs once this returns.
     void Stop();
     bool IsRunning() const { return m_thread.joinable(); }
 
 private:
-    void Run(std::uint32_t rate, std::uint64_t maxBacklog);
+    void Run(std::uint32_t rate, std::uint64_t maxBacklog, int periodMs);
 
     Tick m_tick;
     std::thread m_thread;

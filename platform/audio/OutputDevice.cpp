@@ -3,6 +3,7 @@
 #include "platform/RealTimeSection.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -168,6 +169,24 @@ bool OutputDevice::Stop() {
     // after this point.
     DoStop();
     m_playing.store(false, std::memory_order_release);
+    return true;
+}
+
+bool OutputDevice::PlayOn(std::uint32_t bytes, int timeoutMs) {
+    const auto size = static_cast<std::uint32_t>(m_buffer.size());
+    if (size == 0 || !IsPlaying()) return false;
+    // The cursor wraps, so the distance is summed step by step; the backend
+    // moves it by far less than a whole buffer between two looks.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::uint64_t played = 0;
+    std::uint32_t last = GetCurrentPosition();
+    while (played < bytes) {
+        if (std::chrono::steady_clock::now() >= deadline || m_failure.Failed()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const std::uint32_t now = GetCurrentPosition();
+        played += now >= last ? now - last : size - last + now;
+        last = now;
+    }
     return true;
 }
 

@@ -65,6 +65,11 @@ public:
     bool Play();
     bool Stop();
     bool IsPlaying() const { return m_playing.load(std::memory_order_acquire); }
+    // Lets the device play on as it is until bytes more have been played
+    // from the cursor, or until timeoutMs has passed; true when they were.
+    // Lets a writer hear the end of what it left in the buffer (a fade)
+    // before it stops the device. Controlling thread, while playing.
+    virtual bool PlayOn(std::uint32_t bytes, int timeoutMs);
 
     // The play cursor: the byte offset that will be played next.
     std::uint32_t GetCurrentPosition() const { return m_cursor.load(std::memory_order_acquire); }

@@ -40,9 +40,17 @@ bool TimedOutputDevice::DoStart() {
         return true;
     }
     // After a hold-up longer than the buffer lasts the clock carries on from
-    // now rather than race through the backlog.
-    m_realTime.Start(SampleRate(), BufferBytes() / BlockAlign(),
-                     [this](std::uint32_t frames) { PlayFrames(frames); });
+    // now rather than race through the backlog. Like a sound card's, the
+    // period grows with the buffer: an eighth of it, from the 10 ms of a
+    // small low-latency buffer up to 40 ms, since the writer refills a
+    // large buffer a segment at a time and waking more often than that only
+    // costs the processor.
+    const std::uint32_t frames = BufferBytes() / BlockAlign();
+    const auto bufferMs = static_cast<int>(std::min<std::uint64_t>(
+        1000ull * frames / std::max<std::uint32_t>(1, SampleRate()), 1u << 20));
+    m_realTime.Start(
+        SampleRate(), frames, [this](std::uint32_t n) { PlayFrames(n); },
+        std::clamp(bufferMs / 8, FrameClock::kDefaultPeriodMs, 40));
     return true;
 }
 
@@ -63,6 +71,13 @@ std::uint32_t TimedOutputDevice::Advance(std::uint32_t frames) {
     if (m_manualStopped || !IsPlaying()) return 0;
     PlayFrames(frames);
     return frames;
+}
+
+bool TimedOutputDevice::PlayOn(std::uint32_t bytes, int timeoutMs) {
+    if (m_clock != Clock::Manual) return OutputDevice::PlayOn(bytes, timeoutMs);
+    const std::uint32_t align = BlockAlign();
+    if (align == 0) return false;
+    return Advance((bytes + align - 1) / align) > 0 || bytes == 0;
 }
 
 void TimedOutputDevice::PlayFrames(std::uint32_t frames) {

@@ -32,6 +32,8 @@ public:
     // when stopped or not manual.
     std::uint32_t Advance(std::uint32_t frames);
     Clock ClockMode() const { return m_clock; }
+    // A manual clock waits for nobody: it plays the bytes itself, at once.
+    bool PlayOn(std::uint32_t bytes, int timeoutMs) override;
 
 protected:
     explicit TimedOutputDevice(Clock clock) : m_clock(clock) {}

@@ -1,6 +1,7 @@
 #include "plugin/panel/ModulationDlg.h"
 
 #include "plugin/EffectInstance.h"
+#include "plugin/panel/PanelLook.h"
 #include "plugin/panel/PanelTexts.h"
 #include "sonvara/MessageEvent.h"
 #include "sonvara/Messages.h"
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -52,10 +54,12 @@ CModulationDlg::CModulationDlg(QWidget* parent, EffectInstance* instance)
     : QFrame(parent), m_instance(instance) {
     setObjectName(QString::number(IDD_MODULATION));
     setWindowTitle(PanelText(IDD_MODULATION, "Stavo Modulation"));
-    // A child with a raised double edge, as a dialog embedded in another window.
-    setFrameStyle(QFrame::Panel | QFrame::Raised);
-    setLineWidth(2);
+    // An embedded panel in the host's colours, edged by one flat line (see
+    // paintEvent): a raised double edge draws a white line on a dark skin.
+    setFrameStyle(QFrame::NoFrame);
     setAutoFillBackground(true);
+    m_style = new CPanelStyle;
+    m_style->setParent(this);
     QFont font = this->font();
     font.setPointSize(8);
     setFont(font);
@@ -87,7 +91,8 @@ void CModulationDlg::BuildControls() {
     };
     auto value = [&](int id, Qt::Alignment alignment, int x, int y, int w, int h) {
         auto* label = new QLabel(QStringLiteral("100% (0.0 dB)"), this);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // Edged by paintEvent; the text keeps off the edge.
+        label->setContentsMargins(1, 0, 1, 0);
         label->setAlignment(alignment | Qt::AlignVCenter);
         label->setWordWrap(false);
         place(label, id, x, y, w, h);
@@ -153,6 +158,7 @@ void CModulationDlg::BuildControls() {
                 {IDC_LAW_ONCE, "Once", 50, 103, 34}};
     for (int law = 0; law < 4; ++law) {
         auto* radio = new QRadioButton(PanelText(laws[law].id, laws[law].english), this);
+        radio->setStyle(m_style);
         place(radio, laws[law].id, laws[law].x, laws[law].y, laws[law].w, 11);
         m_laws->addButton(radio, law);
     }
@@ -244,6 +250,15 @@ void CModulationDlg::OnLaw(int law) {
 void CModulationDlg::OnTone() {
     Exchange(false);
     CommitToInstance();
+}
+
+void CModulationDlg::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(EdgeColour(palette()));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    for (const QLabel* label : {m_speedLabel, m_thresholdLabel, m_rateLabel})
+        if (label && label->isVisible()) painter.drawRect(label->geometry().adjusted(0, 0, -1, -1));
 }
 
 void CModulationDlg::mousePressEvent(QMouseEvent* event) {

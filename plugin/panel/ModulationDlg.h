@@ -19,12 +19,15 @@
 #include <cstdint>
 
 class QButtonGroup;
+class QPaintEvent;
 class QComboBox;
 class QLabel;
 class QSlider;
 struct EffectInstance;
 
 namespace stavo {
+
+class CPanelStyle;
 
 // Control ids; each control's objectName is its id in decimal.
 enum ModulationControl : int {
@@ -70,6 +73,9 @@ protected:
     // A click on the background stays with the panel instead of reaching
     // the host's window below.
     void mousePressEvent(QMouseEvent* event) override;
+    // The panel's edge and the edges of its value boxes: one pixel in a
+    // colour of the host's palette.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // The scroll codes of a slider that matter here.
@@ -104,6 +110,8 @@ private:
     QLabel* m_thresholdLabel = nullptr;
     QLabel* m_rateLabel = nullptr;
     QLabel* m_rateCaption = nullptr;
+    // Draws the radio buttons; the panel owns it.
+    CPanelStyle* m_style = nullptr;
     QComboBox* m_firstCombo = nullptr;
     QComboBox* m_secondCombo = nullptr;
     QButtonGroup* m_laws = nullptr;

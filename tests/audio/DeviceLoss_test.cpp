@@ -150,6 +150,9 @@ TEST(DeviceLoss, ARecorderWhoseDeviceIsUnpluggedFailsAndPlayRecoversOnANewDevice
 
         nextUnplugs = false;
         ASSERT_EQ(micro.Reset(), CExtMicro::kDone);
+        // The failed run's thread has ended: its own last wake-up (counted
+        // just after the failed state showed) is in.
+        wakeups = micro.Wakeups();
         ASSERT_EQ(micro.Play(), CExtMicro::kDone) << micro.GetDeviceError();
         EXPECT_FALSE(micro.DeviceLost());
         const std::uint64_t before = delivered;

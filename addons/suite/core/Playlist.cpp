@@ -81,6 +81,12 @@ int Playlist::RowOf(std::uint64_t id) const {
     return -1;
 }
 
+int Playlist::RowOfPath(const std::string& path) const {
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+        if (m_entries[i].path == path) return static_cast<int>(i);
+    return -1;
+}
+
 std::vector<std::size_t> Playlist::PlayOrder(std::size_t current, bool shuffle,
                                              std::mt19937& random) const {
     std::vector<std::size_t> order(m_entries.size());

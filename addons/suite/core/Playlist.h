@@ -59,6 +59,8 @@ public:
     std::size_t Move(std::vector<std::size_t> rows, std::size_t to);
     // -1 when no entry has the id.
     int RowOf(std::uint64_t id) const;
+    // The first row listing the file, or -1.
+    int RowOfPath(const std::string& path) const;
 
     // The rows in play order with `current` first when shuffled; straight
     // order otherwise.

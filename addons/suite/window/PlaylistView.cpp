@@ -156,6 +156,14 @@ void PlaylistView::keyPressEvent(QKeyEvent* event) {
         if (!rows.empty()) Q_EMIT RemoveRequested(rows);
         return;
     }
+    // Typing into the list searches it (space stays play and pause).
+    const QString text = event->text();
+    const auto chords = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (!text.isEmpty() && text.at(0).isPrint() && !text.at(0).isSpace() &&
+        !(event->modifiers() & chords)) {
+        Q_EMIT FindTyped(text);
+        return;
+    }
     QTreeWidget::keyPressEvent(event);
 }
 

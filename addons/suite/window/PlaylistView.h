@@ -37,6 +37,8 @@ Q_SIGNALS:
     void RemoveRequested(std::vector<std::size_t> rows);
     void MoveRequested(std::vector<std::size_t> rows, std::size_t to);
     void FilesDropped(QStringList paths);
+    // A letter or digit typed into the list: the start of a search.
+    void FindTyped(QString text);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

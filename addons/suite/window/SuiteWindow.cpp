@@ -81,6 +81,16 @@ SuiteWindow::SuiteWindow(QWidget* parent, IQueryInterface* query)
     layout->addWidget(m_view, 1);
 
     connect(m_find, &QLineEdit::textChanged, m_view, &PlaylistView::Filter);
+    // The list has the keyboard first (arrows, Enter, Delete, and letters
+    // that start a search); a find field holding the focus would also blink
+    // its cursor, a repaint twice a second for as long as music plays.
+    setFocusProxy(m_view);
+    m_view->setFocus();
+    connect(m_view, &PlaylistView::FindTyped, this, [this](const QString& text) {
+        m_find->setFocus();
+        m_find->insert(text);
+    });
+    connect(m_find, &QLineEdit::returnPressed, m_view, [this] { m_view->setFocus(); });
     connect(m_view, &PlaylistView::PlayRequested, this, [this](std::size_t row) { PlayRow(row); });
     connect(m_view, &PlaylistView::RemoveRequested, this, [this](std::vector<std::size_t> rows) {
         m_playlist.Remove(std::move(rows));
@@ -260,7 +270,20 @@ bool SuiteWindow::PassMessage(const char*, const char* message) {
             if (std::find(files.begin(), files.end(), p) == files.end() &&
                 !QFileInfo::exists(QString::fromStdString(p)))
                 ReportSkip(p, "no such file");
-        Add(files, true);
+        // A file opened again from the desktop plays where it is listed
+        // rather than being listed a second time.
+        std::vector<std::string> fresh;
+        for (const std::string& f : files)
+            if (m_playlist.RowOfPath(f) < 0 &&
+                std::find(fresh.begin(), fresh.end(), f) == fresh.end())
+                fresh.push_back(f);
+        if (!fresh.empty()) {
+            m_playlist.Add(fresh);
+            PlaylistChanged();
+        }
+        if (!files.empty())
+            if (const int row = m_playlist.RowOfPath(files.front()); row >= 0)
+                PlayRow(static_cast<std::size_t>(row));
     };
     if (QThread::currentThread() == thread())
         open();

@@ -13,11 +13,13 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -167,6 +169,17 @@ TEST(ModulationPanel, TakesTextsFromTheChosenLanguageAndKeepsAnUnknownLaw) {
     EXPECT_EQ(instance.p->law, 5);
 }
 
+// A dark host palette like the Nocturne skin's.
+static QPalette DarkPalette(QPalette palette) {
+    palette.setColor(QPalette::Window, QColor(0x2b, 0x2d, 0x33));
+    palette.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+    palette.setColor(QPalette::Base, QColor(0x1e, 0x1f, 0x23));
+    palette.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
+    palette.setColor(QPalette::Button, QColor(0x3a, 0x3d, 0x44));
+    palette.setColor(QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0));
+    return palette;
+}
+
 // What the panel looks like inside a host's window, light and dark, for
 // people to look at.
 TEST(ModulationPanel, ScreenshotInsideAHostWindow) {
@@ -179,16 +192,7 @@ TEST(ModulationPanel, ScreenshotInsideAHostWindow) {
     for (bool dark : {false, true}) {
         QWidget host;
         host.setWindowTitle("Effects");
-        if (dark) {
-            QPalette palette = host.palette();
-            palette.setColor(QPalette::Window, QColor(0x2b, 0x2d, 0x33));
-            palette.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
-            palette.setColor(QPalette::Base, QColor(0x1e, 0x1f, 0x23));
-            palette.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
-            palette.setColor(QPalette::Button, QColor(0x3a, 0x3d, 0x44));
-            palette.setColor(QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0));
-            host.setPalette(palette);
-        }
+        if (dark) host.setPalette(DarkPalette(host.palette()));
         auto* layout = new QVBoxLayout(&host);
         layout->addWidget(new QLabel("Stavo Modulation settings:", &host));
         auto* panel = static_cast<QWidget*>(Plugin().CreateSettingsWindow(&host, instance.p));
@@ -200,5 +204,52 @@ TEST(ModulationPanel, ScreenshotInsideAHostWindow) {
         EXPECT_TRUE(
             shot.save(QString(SCREENSHOT_DIR) + (dark ? "/stavo_panel_in_window_dark.png"
                                                       : "/stavo_panel_in_window_light.png")));
+    }
+}
+
+// On a dark palette the panel's raised edge was drawn white on its top and
+// left, and the radio buttons' circles were a shade of the background.
+TEST(ModulationPanel, EdgeAndRadioButtonsShowOnADarkPalette) {
+    Instance instance;
+    instance.p->law = 1;
+    QWidget host;
+    const QPalette dark = DarkPalette(host.palette());
+    host.setPalette(dark);
+    host.resize(400, 300);
+    auto* panel = static_cast<QWidget*>(Plugin().CreateSettingsWindow(&host, instance.p));
+    ASSERT_NE(panel, nullptr);
+    panel->move(10, 10);
+    host.show();
+    QImage shot(host.size(), QImage::Format_ARGB32);
+    host.render(&shot);
+    const int back = dark.color(QPalette::Window).lightness();
+    const int text = dark.color(QPalette::WindowText).lightness();
+
+    // Every side of the edge alike, between background and text.
+    const QRect edge = panel->geometry();
+    const QColor left = shot.pixelColor(edge.left(), edge.center().y());
+    for (QPoint at :
+         {QPoint(edge.center().x(), edge.top()), QPoint(edge.right(), edge.center().y()),
+          QPoint(edge.center().x(), edge.bottom())})
+        EXPECT_EQ(shot.pixelColor(at).name(), left.name()) << at.x() << "," << at.y();
+    EXPECT_GT(left.lightness(), back + 20);
+    EXPECT_LT(left.lightness(), text - 20);
+
+    // Each indicator shows a circle clearly apart from the background; the
+    // checked one holds a dot of the text colour.
+    for (int id : {31933, 31935}) {
+        const auto* radio = Control<QRadioButton>(panel, id);
+        ASSERT_NE(radio, nullptr);
+        const int size = radio->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth);
+        const QRect box(panel->mapTo(&host, radio->geometry().topLeft()),
+                        QSize(size + 2, radio->height()));
+        int brightest = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                brightest = std::max(brightest, shot.pixelColor(x, y).lightness());
+        EXPECT_GT(brightest, back + 40) << id;
+        if (radio->isChecked()) {
+            EXPECT_GT(brightest, text - 30) << id;
+        }
     }
 }
