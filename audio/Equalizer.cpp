@@ -58,6 +58,12 @@ void CEqualizer::SetGains(const float* newGains) {
     Design();
 }
 
+void CEqualizer::TakeDesign(const CEqualizer& from) {
+    sampleRate = from.sampleRate;
+    gains = from.gains;
+    filter = from.filter;
+}
+
 void CEqualizer::DesignResponse(std::uint32_t rate, const float* shapedGains, float* response) {
     std::fill(response, response + kDesignBins, 0.0f);
     if (rate == 0) return;

@@ -6,9 +6,10 @@
 // output lags the input by kDelay = 3072 samples: 2048 to collect a block and
 // 1024 for the filter's centre tap.
 //
-// Threads: the player calls SetSampleRate and SetGains on the window thread
-// and Process on its output thread, both under its processing lock, so a
-// redesign never overlaps a block. The object is not otherwise synchronised.
+// Threads: the object is not synchronised. The player designs on the window
+// thread into an equalizer of its own and its output thread copies the
+// finished design (TakeDesign) between blocks, so a block never waits for a
+// redesign and a redesign never overlaps a block.
 //
 // Real time: Process and Reset allocate nothing and take no lock; every array
 // lives inside the object. The design (SetSampleRate, SetGains) keeps its
@@ -44,6 +45,10 @@ public:
     // Takes kBands gains (1.0 = flat), shapes them (a gain g above 1.0
     // becomes 5^(g - 1), so 2.0 is about +14 dB), stores them and redesigns.
     void SetGains(const float* gains);
+
+    // Takes the rate, gains and filter of another equalizer's design; the
+    // signal history is kept. Real-time safe: a copy of fixed arrays.
+    void TakeDesign(const CEqualizer& from);
 
     // Filters n samples from in to out; in and out may be the same buffer.
     void Process(std::uint32_t n, const float* in, float* out);

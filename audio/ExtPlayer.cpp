@@ -29,9 +29,10 @@ CExtPlayer::CExtPlayer() {
     format = DefaultFormat();
     AllocateBlock();
     eqGains.fill(1.0f);
-    for (auto& eq : equalizers) {
-        eq.SetSampleRate(format.Format.nSamplesPerSec);
-        eq.SetGains(eqGains.data());
+    {
+        std::scoped_lock lock(processingLock, designLock);
+        Redesign(format.Format.nSamplesPerSec);
+        TakeEqualizerDesign();
     }
     surround.SetFormat(&format);
     std::uint32_t v = 100, b = 50;
@@ -166,10 +167,30 @@ void CExtPlayer::ApplyChannelGains(StreamBuffer& blk, std::uint32_t mask, float 
     }
 }
 
-void CExtPlayer::ProcessBlock(float gainL, float gainR, bool runSurround) {
-    std::lock_guard<std::mutex> lock(processingLock);
-    if (block.frames == 0) return;
-    if (eqOn) {
+void CExtPlayer::Redesign(std::uint32_t rate) {
+    designRate = rate;
+    if (eqDesign.GetSampleRate() != rate) eqDesign.SetSampleRate(rate);
+    eqDesign.SetGains(eqGains.data());
+    designChanged.store(true, std::memory_order_release);
+}
+
+void CExtPlayer::TakeEqualizerDesign() {
+    for (auto& eq : equalizers)
+        eq.TakeDesign(eqDesign);
+    runEqOn = eqOn.load();
+    designChanged.store(false, std::memory_order_relaxed);
+}
+
+bool CExtPlayer::ProcessBlock(float gainL, float gainR, bool runSurround) {
+    std::unique_lock<std::mutex> lock(processingLock, std::try_to_lock);
+    if (!lock.owns_lock()) return false;
+    if (designChanged.load(std::memory_order_acquire)) {
+        // A setter busy with a design now: this block keeps the last one.
+        std::unique_lock<std::mutex> design(designLock, std::try_to_lock);
+        if (design.owns_lock()) TakeEqualizerDesign();
+    }
+    if (block.frames == 0) return true;
+    if (runEqOn) {
         const std::size_t n = std::min<std::size_t>(block.channels.size(), kMaxChannels);
         for (std::size_t i = 0; i < n; ++i)
             if (block.channels[i])
@@ -178,6 +199,7 @@ void CExtPlayer::ProcessBlock(float gainL, float gainR, bool runSurround) {
     ApplyChannelGains(block, format.dwChannelMask, gainL, gainR,
                       static_cast<float>(volume.load()) / 100.0f);
     if (runSurround) surround.Process(&block);
+    return true;
 }
 
 std::uint32_t CExtPlayer::Play() {
@@ -200,7 +222,10 @@ std::uint32_t CExtPlayer::Play() {
     }
     SetVolume(volume.load());
     {
-        std::lock_guard<std::mutex> lock(processingLock);
+        // The run starts with the latest design, whatever the first block
+        // would find.
+        std::scoped_lock lock(processingLock, designLock);
+        TakeEqualizerDesign();
         for (auto& eq : equalizers)
             eq.Reset();
     }
@@ -256,11 +281,8 @@ std::uint32_t CExtPlayer::SetFormat(const WAVEFORMATEXTENSIBLE* newFormat) {
     AllocateBlock();
     if (rateChanged) {
         // Designing for the old rate would move every band edge.
-        std::lock_guard<std::mutex> lock(processingLock);
-        for (auto& eq : equalizers) {
-            eq.SetSampleRate(format.Format.nSamplesPerSec);
-            eq.SetGains(eqGains.data());
-        }
+        std::lock_guard<std::mutex> lock(designLock);
+        Redesign(format.Format.nSamplesPerSec);
     }
     return kDone;
 }
@@ -323,43 +345,35 @@ std::uint32_t CExtPlayer::SetStreamCallback(PlayerStreamCallback callback, void*
 
 void CExtPlayer::SetEqualizer(const float* gains, int, bool on) {
     if (!gains) return;
-    std::lock_guard<std::mutex> lock(processingLock);
+    std::lock_guard<std::mutex> lock(designLock);
     std::copy(gains, gains + kEqBands, eqGains.begin());
     eqOn = on;
-    for (auto& eq : equalizers) {
-        eq.SetSampleRate(format.Format.nSamplesPerSec);
-        eq.SetGains(eqGains.data());
-    }
+    Redesign(designRate);
 }
 
 void CExtPlayer::SetSurroundOn(bool on) {
-    std::lock_guard<std::mutex> lock(processingLock);
     surroundOn = on;
 }
 
 void CExtPlayer::SetSurroundParams(const SurroundParams& p) {
     // Paused around the change, so no block is processed half-configured.
     Pause();
-    {
-        std::lock_guard<std::mutex> lock(processingLock);
-        surround.SetLFEMaxFreq(p.lfeFrequency, true);
-        surround.SetVolume(p.positioningVolume, true);
-        surround.SetLFEVolume(p.lfeVolume, true);
-        surround.SetRevWet(p.reverberationVolume);
-        surround.SetRevDry(p.originalVolume);
-        surround.SetRevAbsorb(p.absorption);
-        surround.SetRevHFDecay(p.hiFreqDecay);
-        surround.SetRoomSize(p.roomWidth, p.roomHeight, true);
-        surround.SetSoundPos(p.soundX, p.soundY, true);
-        surround.SetMoveOff(p.delays);
-        surround.SetReverb(p.reverberation);
-        surround.SetProcessAdvance(p.processAdvance);
-    }
+    surround.SetLFEMaxFreq(p.lfeFrequency, true);
+    surround.SetVolume(p.positioningVolume, true);
+    surround.SetLFEVolume(p.lfeVolume, true);
+    surround.SetRevWet(p.reverberationVolume);
+    surround.SetRevDry(p.originalVolume);
+    surround.SetRevAbsorb(p.absorption);
+    surround.SetRevHFDecay(p.hiFreqDecay);
+    surround.SetRoomSize(p.roomWidth, p.roomHeight, true);
+    surround.SetSoundPos(p.soundX, p.soundY, true);
+    surround.SetMoveOff(p.delays);
+    surround.SetReverb(p.reverberation);
+    surround.SetProcessAdvance(p.processAdvance);
     Pause();
 }
 
 void CExtPlayer::SetSurroundParam(int id, int value) {
-    std::lock_guard<std::mutex> lock(processingLock);
     const float v = static_cast<float>(value);
     switch (id) {
     case 1:
@@ -404,6 +418,5 @@ void CExtPlayer::SetSurroundParam(int id, int value) {
 }
 
 void CExtPlayer::SetSoundPosition(float x, float y) {
-    std::lock_guard<std::mutex> lock(processingLock);
     surround.SetSoundPos(x, y, true);
 }

@@ -16,12 +16,16 @@
 // The third argument is always 0.
 //
 // Threads: the window thread calls the operations below; the output thread
-// runs the callback and the block chain. Four locks: the processing lock
-// (block arrays, equalizer and surround settings), the control lock (held by
-// the main frame around its player controls; the player never takes it), the
-// device lock (creating and releasing the output device) and the source lock
-// (around every callback call). `state` and `stopReason` are atomics read
-// without a lock.
+// runs the callback and the block chain. Five locks: the processing lock
+// (block arrays, equalizers, surround format), the design lock (the
+// equalizer design the setters make), the control lock (held by the main
+// frame around its player controls; the player never takes it), the device
+// lock (creating and releasing the output device) and the source lock
+// (around every callback call). The output thread only ever tries the
+// processing, design and source locks, so it never waits for the window: a
+// block that finds the design busy keeps the old one and takes the new one
+// at the next block. The surround setters store atomics and take no lock.
+// `state` and `stopReason` are atomics read without a lock.
 //
 // Result codes: 0 done, 1 failed (device error or value out of range),
 // 5 not available (failed state, or no stream callback), 6 wrong state.
@@ -122,8 +126,8 @@ public:
     std::uint32_t GetBufferSize() const { return segmentBytes; }
     std::uint32_t GetVolume() const { return volume.load(); }
     std::uint32_t GetBalance() const { return balance.load(); }
-    bool IsEqualizerOn() const { return eqOn; }
-    bool IsSurroundOn() const { return surroundOn; }
+    bool IsEqualizerOn() const { return eqOn.load(); }
+    bool IsSurroundOn() const { return surroundOn.load(); }
     const float* GetEqualizerGains() const { return eqGains.data(); }
     std::mutex& ControlLock() { return controlLock; }
 
@@ -148,8 +152,10 @@ protected:
     // caller) and clamps what it reports; 0 when there is no callback.
     std::uint32_t PullBlock();
     // Equalizer, gains and (when runSurround) the surround processor, under
-    // the processing lock.
-    void ProcessBlock(float gainL, float gainR, bool runSurround);
+    // the processing lock, which it only tries: false, with the block left
+    // as it was, when another thread holds it (the block then plays as
+    // silence, since surround may have changed its channel layout).
+    bool ProcessBlock(float gainL, float gainR, bool runSurround);
     // A frame count that fits one segment of the current format.
     static bool FormatFits(const WAVEFORMATEXTENSIBLE& f, std::uint32_t segmentBytes);
 
@@ -164,12 +170,22 @@ protected:
     std::atomic<std::uint32_t> stopReason{kNoReason};
     StreamBuffer block;
     CSurroundEffect surround;
-    bool surroundOn = false;
+    std::atomic<bool> surroundOn{false};
+    // The output thread's equalizers, one per channel, and whether they
+    // run; they change under the processing lock only.
     std::array<CEqualizer, kMaxChannels> equalizers;
+    bool runEqOn = false;
+    // The settings as the setters left them, and the design made from them
+    // (designRate, eqGains), under the design lock; designChanged tells the
+    // output thread to take the design at its next block.
     std::array<float, kEqBands> eqGains;
-    bool eqOn = false;
+    std::atomic<bool> eqOn{false};
+    CEqualizer eqDesign;
+    std::uint32_t designRate = 0;
+    std::atomic<bool> designChanged{false};
 
     std::mutex processingLock;
+    std::mutex designLock;
     std::mutex controlLock;
     std::mutex deviceLock;
     // Recursive: a source may replace itself (SetStreamCallback) from the
@@ -177,6 +193,12 @@ protected:
     std::recursive_mutex sourceLock;
 
 private:
+    // Redesigns eqDesign for the rate and eqGains; design lock held.
+    void Redesign(std::uint32_t rate);
+    // Copies the design into the equalizers; processing and design locks
+    // held.
+    void TakeEqualizerDesign();
+
     // The arrays behind block.channels; the block is pointed back at them
     // before every pull, since the surround processor may leave its own.
     std::vector<std::vector<float>> channelStore;

@@ -1,6 +1,7 @@
 #include "audio/ExtPlayerDX.h"
 
 #include "libs/trestle/SD2MME.h"
+#include "platform/RealTimeSection.h"
 #include "platform/ThreadPriority.h"
 #include "platform/audio/DeviceSelection.h"
 
@@ -12,7 +13,14 @@
 
 namespace {
 
+std::mutex g_overrideLock;
+CExtPlayerDX::DeviceFactory g_override;
+
 std::unique_ptr<platform::audio::OutputDevice> ConfiguredDevice(std::string* error) {
+    {
+        std::lock_guard<std::mutex> lock(g_overrideLock);
+        if (g_override) return g_override(error);
+    }
     return platform::audio::CreateOutputDevice(platform::audio::SelectedOutputDeviceName(), error);
 }
 
@@ -58,6 +66,11 @@ void ScaleSample(std::uint8_t* p, unsigned bytes, float gain) {
 
 } // namespace
 
+void CExtPlayerDX::OverrideConfiguredDevice(DeviceFactory factory) {
+    std::lock_guard<std::mutex> lock(g_overrideLock);
+    g_override = std::move(factory);
+}
+
 CExtPlayerDX::CExtPlayerDX(DeviceFactory factory)
     : deviceFactory(factory ? std::move(factory) : DeviceFactory(&ConfiguredDevice)) {}
 
@@ -90,22 +103,25 @@ void CExtPlayerDX::EndThread() {
 }
 
 void CExtPlayerDX::CountNotification() {
-    {
-        std::lock_guard<std::mutex> lock(handledLock);
-        ++handled;
-    }
-    handledChanged.notify_all();
+    handled.fetch_add(1);
+    handledEvent.Set();
 }
 
 std::uint64_t CExtPlayerDX::NotificationsHandled() const {
-    std::lock_guard<std::mutex> lock(handledLock);
-    return handled;
+    return handled.load();
 }
 
 bool CExtPlayerDX::WaitForNotificationsHandled(std::uint64_t count, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(handledLock);
-    return handledChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                   [&] { return handled >= count; });
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (handled.load() < count) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return handled.load() >= count;
+        // In short waits: a second waiter may have taken the wake-up.
+        handledEvent.Wait(static_cast<int>(std::min<long long>(left, 20)));
+    }
+    return true;
 }
 
 std::uint32_t CExtPlayerDX::OpenDevice() {
@@ -229,10 +245,7 @@ std::uint32_t CExtPlayerDX::Play() {
 
     stopEvent.ResetEvent();
     doneEvent.ResetEvent();
-    {
-        std::lock_guard<std::mutex> lock(handledLock);
-        handled = 0;
-    }
+    handled = 0;
     readFrame = 0;
     writeOffset = 0;
     lastFillCursor = kNoCursor;
@@ -271,8 +284,9 @@ std::uint32_t CExtPlayerDX::Stop(std::uint32_t reason) {
     if (refillingThread.load() == std::this_thread::get_id()) {
         // The stream callback, in the middle of a refill that still writes
         // into the device buffer: the device cannot go yet. The refill ends
-        // at once (stopEvent) and its caller then carries out the stop.
-        std::lock_guard<std::recursive_mutex> transport(transportLock);
+        // at once (stopEvent) and its caller then carries out the stop,
+        // under the transport lock. Not taken here: the source lock is held,
+        // and Play takes the two the other way round.
         const std::uint32_t s = state.load();
         if (s == kFailed) return kNotAvailable;
         if (s == kStopped) return kDone;
@@ -426,6 +440,7 @@ std::uint32_t CExtPlayerDX::SetBalance(std::uint32_t b) {
 std::uint32_t CExtPlayerDX::Fill() {
     if (stopReason.load() == kEndOfStream || !device) return 2;
     refillingThread = std::this_thread::get_id();
+    sourceBusy = false;
     const std::uint32_t result = Refill();
     refillingThread = std::thread::id();
     return result;
@@ -456,7 +471,7 @@ std::uint32_t CExtPlayerDX::Refill() {
     const std::uint32_t written = w1 + w2;
     writeOffset += written;
     if (writeOffset >= bufferBytes) writeOffset -= bufferBytes;
-    return written < n1 + n2 ? 2 : 0;
+    return written < n1 + n2 && !sourceBusy ? 2 : 0;
 }
 
 std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
@@ -469,7 +484,10 @@ std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
             // Less than a frame of room left: only a buffer that is not a
             // whole number of frames could get here; never loop on it.
             if (k == 0) return written;
-            SD2MME(&block, readFrame, k, dst + written, &renderFormat);
+            if (blockSilent)
+                std::memset(dst + written, silenceByte, std::size_t{k} * outFrameBytes);
+            else
+                SD2MME(&block, readFrame, k, dst + written, &renderFormat);
             written += k * outFrameBytes;
             readFrame += k;
         }
@@ -478,12 +496,16 @@ std::uint32_t CExtPlayerDX::Render(std::uint8_t* dst, std::uint32_t size) {
         // source that keeps answering with empty blocks would hold it for ever.
         if (stopEvent.IsSet()) return written;
         {
-            std::lock_guard<std::recursive_mutex> lock(sourceLock);
+            std::unique_lock<std::recursive_mutex> lock(sourceLock, std::try_to_lock);
+            if (!lock.owns_lock()) {
+                sourceBusy = true;
+                return written;
+            }
             PrepareBlock();
             readFrame = 0;
             if (PullBlock() == 0) return written;
         }
-        ProcessBlock(gainL.load(), gainR.load(), runSurround);
+        blockSilent = !ProcessBlock(gainL.load(), gainR.load(), runSurround);
         if (fadeInDone < fadeInFrames) FadeInBlock();
     }
     return written;
@@ -515,7 +537,12 @@ void CExtPlayerDX::NotificationThread() {
             CountNotification();
             break;
         }
-        if (Fill() != 0 && mark < 0) mark = i;
+        std::uint32_t filled;
+        {
+            const platform::RealTimeSection realTime;
+            filled = Fill();
+        }
+        if (filled != 0 && mark < 0) mark = i;
         handles[i]->ResetEvent();
         if (const std::uint32_t reason = deferredStop.exchange(0)) {
             Stop(reason); // asked for by the source during the refill

@@ -18,6 +18,11 @@
 // by the stream callback itself, inside a refill, takes effect as soon as
 // that refill is over.
 //
+// Real time: every refill after the first (which Play makes) is a
+// RealTimeSection. It allocates nothing and only tries locks: a source lock
+// held elsewhere leaves the rest of that refill silent, a processing lock
+// held elsewhere plays that one block as silence.
+//
 // A device that stops working while it plays (DeviceFailure.h) wakes the
 // thread through deviceFailedEvent: the run fails (state failed, reason 3),
 // GetDeviceError says why and DeviceLost is true; the thread ends, and the
@@ -28,7 +33,6 @@
 #include "platform/Event.h"
 #include "platform/audio/OutputDevice.h"
 
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,6 +46,10 @@ public:
 
     // Without a factory the device is the configured one (DeviceSelection.h).
     explicit CExtPlayerDX(DeviceFactory factory = {});
+    // For tests of the whole program: players made without a factory use
+    // this one instead of the configured device, from their next run on
+    // (an empty factory: the configured device again).
+    static void OverrideConfiguredDevice(DeviceFactory factory);
     // Stops a running playback (waiting for its thread) before going away.
     ~CExtPlayerDX() override;
 
@@ -152,9 +160,15 @@ private:
     // thread's own end-of-stream stop. Never held while waiting for the
     // thread, so the thread can always take it.
     std::recursive_mutex transportLock;
-    mutable std::mutex handledLock;
-    std::condition_variable handledChanged;
-    std::uint64_t handled = 0;
+    // Counted by the notification thread without a lock; the event wakes
+    // WaitForNotificationsHandled.
+    std::atomic<std::uint64_t> handled{0};
+    platform::Event handledEvent{platform::Event::Reset::Auto};
+    // Set by Render when the source lock was busy (the refill is then not a
+    // sign that the source ran dry), and when the processing lock was (the
+    // block then plays as silence). Notification thread only.
+    bool sourceBusy = false;
+    bool blockSilent = false;
     // Written by the notification thread too (FailRun), read by the window.
     mutable std::mutex errorLock;
     std::string deviceError;

@@ -7,8 +7,9 @@
 // starts (so the speaker layout chosen meanwhile takes effect there), and
 // the block length whenever the blocks are reallocated; the output device
 // takes OutputChannels() 16-bit channels with OutputChannelMask() while
-// surround is on. The setters run on the window thread and Process on the
-// output thread, under the player's processing lock.
+// surround is on. Process runs on the output thread under the player's
+// processing lock; the setters run on the window thread without it (they
+// store atomics).
 #pragma once
 
 #include "libs/ambio/SurroundEffect.h"

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +66,40 @@ void SyncFolder(const std::string& path) {
     }
 }
 
+// Whether name is base + ".tmp" + the six letters or digits mkstemp puts in.
+bool IsTemporaryOf(std::string_view name, std::string_view base) {
+    constexpr std::string_view kSuffix = ".tmp";
+    if (name.size() != base.size() + kSuffix.size() + 6) return false;
+    if (name.substr(0, base.size()) != base) return false;
+    if (name.substr(base.size(), kSuffix.size()) != kSuffix) return false;
+    for (char c : name.substr(base.size() + kSuffix.size()))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
+
+// A process killed between creating its temporary file and the rename
+// leaves the temporary behind. The next save of the same file removes those
+// older than a minute; a younger one may belong to a save still under way in
+// another process.
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string dir =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    const std::time_t limit = std::time(nullptr) - 60;
+    while (const dirent* e = ::readdir(d)) {
+        if (!IsTemporaryOf(e->d_name, base)) continue;
+        const std::string name = dir + "/" + e->d_name;
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < limit)
+            ::unlink(name.c_str());
+    }
+    ::closedir(d);
+}
+
 } // namespace
 
 bool WriteFileAtomically(const std::string& linkPath, std::string_view contents,
@@ -74,6 +110,7 @@ bool WriteFileAtomically(const std::string& linkPath, std::string_view contents,
         return false;
     }
     const std::string path = ResolveLinks(linkPath);
+    RemoveStaleTemporaries(path);
     std::string tmp = path + ".tmpXXXXXX";
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) {

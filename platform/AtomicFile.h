@@ -10,7 +10,9 @@ namespace platform {
 
 // Replaces (or creates) path with contents. On any failure the old file is
 // left as it was, the temporary file is removed, and false is returned with
-// a reason in *error when error is non-null.
+// a reason in *error when error is non-null. The temporary file is
+// "<path>.tmpXXXXXX"; those a killed process left behind are removed by the
+// next write of the same path once they are a minute old.
 bool WriteFileAtomically(const std::string& path, std::string_view contents,
                          std::string* error = nullptr);
 

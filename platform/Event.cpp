@@ -43,6 +43,7 @@ Event::~Event() {
 void Event::Set() {
     // The counter only ever matters as zero / non-zero, which makes repeated
     // Set() calls saturate like a Windows event.
+    m_sets.fetch_add(1, std::memory_order_release);
     std::uint64_t one = 1;
     while (::write(m_fd, &one, sizeof one) < 0 && errno == EINTR) {
     }
@@ -63,7 +64,9 @@ bool Event::TryConsume() {
 }
 
 bool Event::IsSet() const {
-    return Readable(m_fd);
+    if (!Readable(m_fd)) return false;
+    Observed();
+    return true;
 }
 
 bool Event::Wait(int timeoutMs) {
@@ -98,8 +101,10 @@ int WaitForAny(std::span<Event* const> events, int timeoutMs) {
         }
         for (std::size_t i = 0; i < count; ++i) {
             if (!(fds[i].revents & POLLIN)) continue;
-            if (events[i]->Mode() == Event::Reset::Manual || events[i]->TryConsume())
+            if (events[i]->Mode() == Event::Reset::Manual || events[i]->TryConsume()) {
+                events[i]->Observed();
                 return static_cast<int>(i);
+            }
         }
         if (n == 0) return kWaitTimeout;
         // Another thread consumed what we saw; wait again for what is left.

@@ -3,8 +3,12 @@
 //
 // Set() takes no lock and never blocks, so a real-time audio callback may
 // signal an event. On Linux an event is an eventfd; waiting is poll().
+// Whatever a thread wrote before Set() is visible to a thread that then sees
+// the event signalled (a wait that returns it, IsSet() true).
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <initializer_list>
 #include <span>
 
@@ -39,8 +43,15 @@ public:
     bool TryConsume();
 
 private:
+    friend int WaitForAny(std::span<Event* const> events, int timeoutMs);
+    // The kernel orders the eventfd, but a poll() that finds it readable is
+    // not an acquire the compiler or ThreadSanitizer can see: Set releases
+    // this counter and every wait that finds the event signalled acquires it.
+    void Observed() const { (void)m_sets.load(std::memory_order_acquire); }
+
     Reset m_mode;
     int m_fd = -1;
+    std::atomic<std::uint32_t> m_sets{0};
 };
 
 inline constexpr int kWaitTimeout = -1;

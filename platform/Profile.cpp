@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <span>
 #include <string_view>
 #include <sys/stat.h>
 #include <vector>
@@ -148,18 +149,26 @@ int HexDigit(char c) {
     return -1;
 }
 
+// A key and value a write names; either may be null (see the writes).
+struct Entry {
+    const char* key;
+    const char* value;
+};
+
 // Checks the arguments of a write, then applies edit to the file's document
 // and stores the result. All under the process-wide lock.
 template <typename Edit>
-BOOL Modify(const char* section, const char* key, const char* value, const char* file, Edit edit) {
+BOOL Modify(const char* section, std::span<const Entry> entries, const char* file, Edit edit) {
     t_lastError.clear();
     std::string problem;
     if (!section)
         problem = "no section name";
     else
         problem = profile::CheckSectionName(section);
-    if (problem.empty() && key) problem = profile::CheckKeyName(key);
-    if (problem.empty() && value) problem = profile::CheckValue(value);
+    for (const Entry& e : entries) {
+        if (problem.empty() && e.key) problem = profile::CheckKeyName(e.key);
+        if (problem.empty() && e.value) problem = profile::CheckValue(e.value);
+    }
     if (!problem.empty()) {
         t_lastError = problem;
         return kFalse;
@@ -171,10 +180,14 @@ BOOL Modify(const char* section, const char* key, const char* value, const char*
     std::lock_guard lock(g_profileMutex);
     // A settings file that is not UTF-8 counts as damaged when read, so
     // nothing may make it so.
-    if (g_guarded.count(file) &&
-        !(IsValidUtf8(section) && IsValidUtf8(key ? key : "") && IsValidUtf8(value ? value : ""))) {
-        t_lastError = "settings are UTF-8 text";
-        return kFalse;
+    if (g_guarded.count(file)) {
+        bool utf8 = IsValidUtf8(section);
+        for (const Entry& e : entries)
+            utf8 = utf8 && IsValidUtf8(e.key ? e.key : "") && IsValidUtf8(e.value ? e.value : "");
+        if (!utf8) {
+            t_lastError = "settings are UTF-8 text";
+            return kFalse;
+        }
     }
     // Also keeps other processes and other modules' copies of this code from
     // rewriting the file between our read and our rename.
@@ -221,7 +234,8 @@ DWORD GetPrivateProfileSection(const char* section, char* out, DWORD size, const
 
 BOOL WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const char* file) {
-    return Modify(section, key, value, file, [&](profile::Document& doc) {
+    const Entry entry{key, value};
+    return Modify(section, std::span(&entry, 1), file, [&](profile::Document& doc) {
         if (!key)
             doc.DeleteSection(section);
         else if (!value)
@@ -231,9 +245,19 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
     });
 }
 
-BOOL WritePrivateProfileStruct(const char* section, const char* key, const void* data, UINT size,
+BOOL WritePrivateProfileValues(const char* section,
+                               const std::vector<std::pair<std::string, std::string>>& entries,
                                const char* file) {
-    if (!data || !key) return WritePrivateProfileString(section, key, nullptr, file);
+    std::vector<Entry> list;
+    for (const auto& [key, value] : entries)
+        list.push_back({key.c_str(), value.c_str()});
+    return Modify(section, list, file, [&](profile::Document& doc) {
+        for (const auto& [key, value] : entries)
+            doc.Set(section, key, value);
+    });
+}
+
+std::string ProfileStructText(const void* data, UINT size) {
     static const char kHex[] = "0123456789ABCDEF";
     const auto* bytes = static_cast<const unsigned char*>(data);
     std::string text;
@@ -246,7 +270,13 @@ BOOL WritePrivateProfileStruct(const char* section, const char* key, const void*
     }
     text += kHex[(sum >> 4) & 15];
     text += kHex[sum & 15];
-    return WritePrivateProfileString(section, key, text.c_str(), file);
+    return text;
+}
+
+BOOL WritePrivateProfileStruct(const char* section, const char* key, const void* data, UINT size,
+                               const char* file) {
+    if (!data || !key) return WritePrivateProfileString(section, key, nullptr, file);
+    return WritePrivateProfileString(section, key, ProfileStructText(data, size).c_str(), file);
 }
 
 BOOL GetPrivateProfileStruct(const char* section, const char* key, void* data, UINT size,

@@ -35,6 +35,8 @@
 #include "platform/Types.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -68,6 +70,13 @@ DWORD GetPrivateProfileSection(const char* section, char* out, DWORD size, const
 BOOL WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const char* file);
 
+// Writes every key=value of entries into section in one rewrite of the
+// file, so a crash leaves all of them old or all new; other keys stay. FALSE,
+// with nothing written, when any name or value is refused.
+BOOL WritePrivateProfileValues(const char* section,
+                               const std::vector<std::pair<std::string, std::string>>& entries,
+                               const char* file);
+
 // Binary data as upper-case hex followed by a one-byte additive checksum
 // (the sum of the bytes modulo 256, also as two hex digits).
 // data == nullptr deletes the key; key == nullptr deletes the section.
@@ -77,6 +86,8 @@ BOOL WritePrivateProfileStruct(const char* section, const char* key, const void*
 // another size or with a bad checksum (data is then left untouched).
 BOOL GetPrivateProfileStruct(const char* section, const char* key, void* data, UINT size,
                              const char* file);
+// The text WritePrivateProfileStruct stores for data.
+std::string ProfileStructText(const void* data, UINT size);
 
 // Marks file as a settings file of the program (config.ini): from now on,
 // when it is empty, holds NUL bytes or is not UTF-8 (a file with a UTF-16

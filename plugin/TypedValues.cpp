@@ -120,46 +120,36 @@ void ReadIni(const ValueStore& store, const char* key, Type type, void* value) {
     }
 }
 
-int WriteIni(const ValueStore& store, const char* key, Type type, const void* value) {
-    const char* file = store.iniFile;
-    const char* section = store.section;
+// The INI entries that store one value: key=text, or for LSS data its size
+// and its checksummed hex.
+void IniEntries(const char* key, Type type, const void* value,
+                std::vector<std::pair<std::string, std::string>>& out) {
     switch (type) {
     case Type::Integer: {
         char text[16];
         std::snprintf(text, sizeof text, "%d", *static_cast<const std::int32_t*>(value));
-        return platform::WritePrivateProfileString(section, key, text, file) ? 1 : 0;
+        out.emplace_back(key, text);
+        break;
     }
     case Type::Float:
-        return platform::WritePrivateProfileString(
-                   section, key, Format("%g", *static_cast<const float*>(value)).c_str(), file)
-                   ? 1
-                   : 0;
+        out.emplace_back(key, Format("%g", *static_cast<const float*>(value)));
+        break;
     case Type::Double:
-        return platform::WritePrivateProfileString(
-                   section, key, FormatLong(*static_cast<const double*>(value)).c_str(), file)
-                   ? 1
-                   : 0;
+        out.emplace_back(key, FormatLong(*static_cast<const double*>(value)));
+        break;
     case Type::String:
-        return platform::WritePrivateProfileString(
-                   section, key, static_cast<const std::string*>(value)->c_str(), file)
-                   ? 1
-                   : 0;
+        out.emplace_back(key, *static_cast<const std::string*>(value));
+        break;
     case Type::Bytes: {
         const auto* v = static_cast<const TypedBytes*>(value);
-        char text[16];
-        std::snprintf(text, sizeof text, "%u", v->size);
-        return platform::WritePrivateProfileString(
-                   section, (std::string("SIZE_LSS_") + key).c_str(), text, file) &&
-                       platform::WritePrivateProfileStruct(section,
-                                                           (std::string("DATA_LSS_") + key).c_str(),
-                                                           v->data, v->size, file)
-                   ? 1
-                   : 0;
+        out.emplace_back(std::string("SIZE_LSS_") + key, std::to_string(v->size));
+        out.emplace_back(std::string("DATA_LSS_") + key,
+                         v->data ? platform::ProfileStructText(v->data, v->size) : std::string());
+        break;
     }
     case Type::Unknown:
         break;
     }
-    return 1;
 }
 
 void ReadXml(const CXmlNode& node, const char* key, Type type, void* value) {
@@ -337,32 +327,15 @@ void RestoreValue(HKEY key, const char* name, const SavedValue& saved) {
         platform::RegDeleteValue(key, name);
 }
 
-// Each profile write rewrites the file, so a failure half-way through the
-// keys would leave a section of old and new values. The keys are written to
-// a copy beside the file instead, and the copy replaces the file in one
-// rename: the file holds either the old preset or the whole new one.
+// The whole preset goes into the file in one rewrite: a crash leaves the
+// old preset or the whole new one, never a section of old and new values.
 int WriteIniAllOrNothing(const ValueStore& store, const char* const* keys,
                          const std::vector<Type>& types, const void* const* values) {
-    const std::string path = store.iniFile;
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(path, ec);
-    std::string contents;
-    if (exists && !platform::ReadWholeFile(path, contents)) return 0;
-    std::string copy = path + ".XXXXXX";
-    const int fd = ::mkstemp(copy.data());
-    if (fd < 0) return 0;
-    ::close(fd);
-    bool ok = !exists || platform::WriteFileAtomically(copy, contents);
-    ValueStore onCopy = store;
-    onCopy.iniFile = copy.c_str();
-    for (std::size_t i = 0; ok && i < types.size(); ++i)
-        if (keys[i] && values[i]) ok = WriteIni(onCopy, keys[i], types[i], values[i]) != 0;
-    struct stat original {};
-    if (ok && exists && ::stat(path.c_str(), &original) == 0)
-        ::chmod(copy.c_str(), original.st_mode & 07777);
-    if (ok) ok = std::rename(copy.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(copy.c_str());
-    return ok ? 1 : 0;
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (std::size_t i = 0; i < types.size(); ++i)
+        if (keys[i] && values[i]) IniEntries(keys[i], types[i], values[i], entries);
+    if (entries.empty()) return 1;
+    return platform::WritePrivateProfileValues(store.section, entries, store.iniFile) ? 1 : 0;
 }
 
 } // namespace

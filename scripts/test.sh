@@ -2,8 +2,9 @@
 # Sets up a fresh Debian 12 machine, builds everything with AddressSanitizer
 # and UndefinedBehaviorSanitizer in build/, and runs the whole test suite;
 # then builds the fuzz targets (clang, build-fuzz/) and runs each once over
-# its seed corpus, and runs the transport stress and the device-loss tests
-# under ThreadSanitizer (build-tsan/, the audio engine's tests only).
+# its seed corpus, and runs the audio engine's tests (transport stress and
+# device loss among them), its real-time allocation and lock check, and the
+# message bus stress under ThreadSanitizer (build-tsan/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +28,8 @@ bash scripts/fuzz.sh --regression
 TSAN_DIR=${TSAN_BUILD_DIR:-build-tsan}
 cmake -S . -B "$TSAN_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DSONVARA_SANITIZE_THREAD=ON -DSONVARA_BUILD_BENCH=OFF
-cmake --build "$TSAN_DIR" -j "$JOBS" --target audio_tests
-TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} SONVARA_STRESS_OPERATIONS=10000 \
-    "$TSAN_DIR/tests/audio/audio_tests" --gtest_filter='TransportStress*:DeviceLoss*'
+cmake --build "$TSAN_DIR" -j "$JOBS" --target audio_tests audio_allocation_tests modules_core_tests
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} SONVARA_STRESS_OPERATIONS=10000
+"$TSAN_DIR/tests/audio/audio_tests"
+"$TSAN_DIR/tests/audio/audio_allocation_tests"
+"$TSAN_DIR/tests/modules/modules_core_tests" --gtest_filter='BusStress*:MessageBus*'

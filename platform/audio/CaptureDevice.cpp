@@ -1,5 +1,7 @@
 #include "platform/audio/CaptureDevice.h"
 
+#include "platform/RealTimeSection.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -101,6 +103,7 @@ void CaptureDevice::ReturnAll() {
 }
 
 void CaptureDevice::Produce(const std::uint8_t* src, std::uint32_t bytes) {
+    const RealTimeSection realTime;
     if (!m_running.load(std::memory_order_acquire) || m_failure.Failed()) return;
     std::uint32_t head = m_head.load(std::memory_order_relaxed);
     while (bytes > 0) {

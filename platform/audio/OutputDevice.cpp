@@ -1,5 +1,7 @@
 #include "platform/audio/OutputDevice.h"
 
+#include "platform/RealTimeSection.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -7,6 +9,67 @@
 #include <thread>
 
 namespace platform::audio {
+
+namespace {
+
+std::uint64_t Span(std::uint32_t offset, std::uint32_t bytes) {
+    return bytes == 0 ? 0 : (std::uint64_t{offset} << 32) | bytes;
+}
+
+// The span (offset << 32 | bytes, wrapping round a buffer of size bytes) as
+// at most two ranges that do not wrap: [begin, end) each, empty when equal.
+struct Ranges {
+    std::uint32_t begin[2] = {0, 0};
+    std::uint32_t end[2] = {0, 0};
+};
+
+Ranges Split(std::uint64_t span, std::uint32_t size) {
+    const auto offset = static_cast<std::uint32_t>(span >> 32);
+    const auto length = static_cast<std::uint32_t>(span);
+    const std::uint32_t first = std::min(length, size - offset);
+    Ranges r;
+    r.begin[0] = offset;
+    r.end[0] = offset + first;
+    r.end[1] = length - first;
+    return r;
+}
+
+// Whether the span shares a byte with from .. from + bytes (no wrap).
+bool Overlaps(std::uint64_t span, std::uint32_t from, std::uint32_t bytes, std::uint32_t size) {
+    if (span == 0 || bytes == 0) return false;
+    const Ranges r = Split(span, size);
+    for (int i = 0; i < 2; ++i)
+        if (r.begin[i] < r.end[i] && r.begin[i] < from + bytes && from < r.end[i]) return true;
+    return false;
+}
+
+// Copies from .. from + bytes of data to dst, with silence in place of the
+// bytes inside the writer's span.
+void CopyAround(std::uint8_t* dst, const std::uint8_t* data, std::uint32_t from,
+                std::uint32_t bytes, std::uint64_t span, std::uint32_t size, std::uint8_t silence) {
+    const Ranges r = Split(span, size);
+    const std::uint32_t to = from + bytes;
+    for (std::uint32_t pos = from; pos < to;) {
+        std::uint32_t next = to;
+        bool inside = false;
+        for (int i = 0; i < 2; ++i) {
+            if (r.begin[i] >= r.end[i]) continue;
+            if (pos >= r.begin[i] && pos < r.end[i]) {
+                inside = true;
+                next = std::min(next, r.end[i]);
+            } else if (r.begin[i] > pos) {
+                next = std::min(next, r.begin[i]);
+            }
+        }
+        if (inside)
+            std::memset(dst + (pos - from), silence, next - pos);
+        else
+            std::memcpy(dst + (pos - from), data + pos, next - pos);
+        pos = next;
+    }
+}
+
+} // namespace
 
 OutputDevice::~OutputDevice() = default;
 
@@ -67,6 +130,7 @@ void OutputDevice::Close() {
     m_buffer.clear();
     m_buffer.shrink_to_fit();
     m_cursor.store(0, std::memory_order_release);
+    m_writing.store(0, std::memory_order_release);
 }
 
 bool OutputDevice::SetNotificationPositions(std::span<const NotificationPosition> positions) {
@@ -136,6 +200,13 @@ bool OutputDevice::Lock(std::uint32_t offset, std::uint32_t bytes, void** region
     if (size == 0 || offset >= size || bytes > size || bytes == 0) return false;
     const std::uint32_t first = std::min(bytes, size - offset);
     if (first < bytes && (!region2 || !size2)) return false;
+    m_writing.store(Span(offset, bytes));
+    // Only an underrun brings the backend this far; its copy is short.
+    for (std::uint64_t r = m_reading.load(); r != 0; r = m_reading.load()) {
+        const auto from = static_cast<std::uint32_t>(r >> 32);
+        if (!Overlaps(Span(offset, bytes), from, static_cast<std::uint32_t>(r), size)) break;
+        std::this_thread::yield();
+    }
     *region1 = m_buffer.data() + offset;
     *size1 = first;
     if (first < bytes) {
@@ -146,10 +217,12 @@ bool OutputDevice::Lock(std::uint32_t offset, std::uint32_t bytes, void** region
 }
 
 void OutputDevice::Unlock(void*, std::uint32_t, void*, std::uint32_t) {
+    m_writing.store(0, std::memory_order_release);
     m_published.fetch_add(1, std::memory_order_release);
 }
 
 void OutputDevice::Consume(std::uint8_t* dst, std::uint32_t bytes) {
+    const RealTimeSection realTime;
     if (!m_playing.load(std::memory_order_acquire) || m_buffer.empty() || m_failure.Failed()) {
         if (dst) std::memset(dst, SilenceByte(), bytes);
         return;
@@ -163,7 +236,13 @@ void OutputDevice::Consume(std::uint8_t* dst, std::uint32_t bytes) {
         // notification is signalled at most once per pass.
         const std::uint32_t step = std::min(bytes, size - from);
         if (dst) {
-            std::memcpy(dst, data + from, step);
+            m_reading.store(Span(from, step));
+            // Only an underrun brings the cursor into the writer's span.
+            if (const std::uint64_t writing = m_writing.load(); Overlaps(writing, from, step, size))
+                CopyAround(dst, data, from, step, writing, size, SilenceByte());
+            else
+                std::memcpy(dst, data + from, step);
+            m_reading.store(0, std::memory_order_release);
             dst += step;
         }
         const std::uint32_t to = from + step;

@@ -16,6 +16,11 @@
 // another (the writer) while playing. The backend moves the cursor through
 // Consume, which is real-time safe: it allocates nothing, takes no lock and
 // does no I/O, and signals events with platform::Event::Set (lock-free).
+//
+// When the writer falls behind (an underrun) the cursor runs into the part
+// the writer has locked. The backend then plays silence for those bytes
+// rather than read memory that is being written, and a Lock that meets the
+// backend copying out of its region waits for that one copy to finish.
 #pragma once
 
 #include "platform/Event.h"
@@ -131,6 +136,13 @@ private:
     // Bumped with release order by Unlock and read with acquire order by
     // Consume, so bytes written before an unlock are visible to the player.
     std::atomic<std::uint32_t> m_published{0};
+    // The span the writer holds between Lock and Unlock (it may wrap round
+    // the end of the buffer) and the one Consume is copying out of, each as
+    // offset << 32 | bytes, 0 for none. Each side publishes its own span
+    // before it looks at the other's (sequentially consistent), so at least
+    // one of them sees the overlap: Consume plays silence, or Lock waits.
+    std::atomic<std::uint64_t> m_writing{0};
+    std::atomic<std::uint64_t> m_reading{0};
     std::uint32_t m_blockAlign = 0;
     std::uint32_t m_sampleRate = 0;
     std::uint16_t m_channels = 0;

@@ -1,22 +1,30 @@
-// The real-time paths of playing and recording never touch the heap once a
-// run has started: the output device's callback and the player's block
-// chain (pull, equalizer, gains, conversion into the device buffer) behind
-// it, and the capture device's callback with the recorder's done handler,
-// at every rate from 8,000 to 192,000 Hz and blocks of 64 to 16,384 frames.
-// The null devices on the manual clock run exactly the code the sound card's
-// callback runs (Consume, Produce), on the test's thread.
+// The real-time paths of playing and recording never touch the heap and
+// never wait for a lock once a run has started: the output device's
+// callback and the player's block chain (pull, equalizer, gains, conversion
+// into the device buffer) behind it, and the capture device's callback with
+// the recorder's done handler, at every rate from 8,000 to 192,000 Hz and
+// blocks of 64 to 16,384 frames. The null devices on the manual clock run
+// exactly the code the sound card's callback runs (Consume, Produce), on the
+// test's thread. Allocations count on every thread while the run goes on;
+// lock calls count inside the real-time sections (RealTimeSection.h) the
+// callbacks and the player's refills mark.
 #include "audio/ExtMicro.h"
 #include "audio/ExtPlayerDX.h"
+#include "platform/RealTimeSection.h"
 #include "platform/audio/TimedCaptureDevice.h"
 #include "platform/audio/TimedOutputDevice.h"
 #include "support/CountingAllocator.h"
+#include "support/CountingLocks.h"
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sstream>
 
 using testsupport::g_allocations;
+using testsupport::g_blockingLocks;
 using testsupport::g_countAllocations;
+using testsupport::g_countLocks;
 
 namespace {
 
@@ -40,16 +48,45 @@ std::uint32_t Ignore(void*, const void*, std::uint32_t) {
     return 0;
 }
 
-// The allocations made, on any thread, while run runs.
-long CountWhile(const std::function<void()>& run) {
+struct Counts {
+    long allocations = 0;
+    long blockingLocks = 0;
+};
+
+// The allocations made on any thread, and the blocking lock calls made in
+// real-time sections, while run runs.
+Counts CountWhile(const std::function<void()>& run) {
     g_allocations = 0;
+    g_blockingLocks = 0;
     g_countAllocations = true;
+    g_countLocks = true;
     run();
+    g_countLocks = false;
     g_countAllocations = false;
-    return g_allocations.load();
+    return {g_allocations.load(), g_blockingLocks.load()};
 }
 
-TEST(RealTimeAllocation, PlayerDeviceCallbackAndBlockChainNeverAllocateAfterTheFirstBlock) {
+void Report(std::ostringstream& faults, std::uint32_t rate, std::uint32_t frames, Counts n) {
+    if (n.allocations != 0 || n.blockingLocks != 0)
+        faults << " " << rate << " Hz/" << frames << " frames: " << n.allocations
+               << " allocations, " << n.blockingLocks << " lock waits;";
+}
+
+// The counters see what they are meant to see: a mutex taken inside a
+// section counts, one taken outside does not.
+TEST(RealTimeAllocation, LockCounterCountsOnlyInsideRealTimeSections) {
+    std::mutex m;
+    const Counts n = CountWhile([&] {
+        { std::lock_guard<std::mutex> outside(m); }
+        const platform::RealTimeSection section;
+        { std::lock_guard<std::mutex> inside(m); }
+        if (m.try_lock()) m.unlock();
+    });
+    EXPECT_EQ(n.blockingLocks, 1);
+}
+
+TEST(RealTimeAllocation,
+     PlayerDeviceCallbackAndBlockChainNeitherAllocateNorWaitAfterTheFirstBlock) {
     std::ostringstream faults;
     int configurations = 0;
     for (std::uint32_t rate : kRates) {
@@ -75,7 +112,7 @@ TEST(RealTimeAllocation, PlayerDeviceCallbackAndBlockChainNeverAllocateAfterTheF
             ASSERT_EQ(device->Advance(frames), frames); // the first block
             ASSERT_TRUE(player.WaitForNotificationsHandled(1));
             bool handled = true;
-            const long n = CountWhile([&] {
+            const Counts n = CountWhile([&] {
                 for (std::uint64_t i = 2; i <= 9 && handled; ++i) {
                     device->Advance(frames);
                     handled = player.WaitForNotificationsHandled(i);
@@ -83,15 +120,15 @@ TEST(RealTimeAllocation, PlayerDeviceCallbackAndBlockChainNeverAllocateAfterTheF
             });
             ASSERT_TRUE(handled);
             ASSERT_EQ(player.Stop(1), 0u);
-            if (n != 0) faults << " " << rate << " Hz/" << frames << " frames: " << n;
+            Report(faults, rate, frames, n);
             ++configurations;
         }
     }
-    EXPECT_EQ(faults.str(), "") << "allocations in the playing path";
+    EXPECT_EQ(faults.str(), "") << "allocations or lock waits in the playing path";
     RecordProperty("configurations", configurations);
 }
 
-TEST(RealTimeAllocation, CaptureDeviceCallbackAndDoneHandlerNeverAllocate) {
+TEST(RealTimeAllocation, CaptureDeviceCallbackAndDoneHandlerNeitherAllocateNorWait) {
     std::ostringstream faults;
     for (std::uint32_t rate : kRates) {
         for (std::uint32_t frames : kFrames) {
@@ -112,7 +149,7 @@ TEST(RealTimeAllocation, CaptureDeviceCallbackAndDoneHandlerNeverAllocate) {
             ASSERT_EQ(device->Advance(frames), frames);
             ASSERT_TRUE(micro.WaitForWakeups(1));
             bool woke = true;
-            const long n = CountWhile([&] {
+            const Counts n = CountWhile([&] {
                 for (std::uint64_t i = 2; i <= 9 && woke; ++i) {
                     device->Advance(frames);
                     woke = micro.WaitForWakeups(i);
@@ -120,10 +157,10 @@ TEST(RealTimeAllocation, CaptureDeviceCallbackAndDoneHandlerNeverAllocate) {
             });
             ASSERT_TRUE(woke);
             ASSERT_EQ(micro.Stop(), CExtMicro::kDone);
-            if (n != 0) faults << " " << rate << " Hz/" << frames << " frames: " << n;
+            Report(faults, rate, frames, n);
         }
     }
-    EXPECT_EQ(faults.str(), "") << "allocations in the recording path";
+    EXPECT_EQ(faults.str(), "") << "allocations or lock waits in the recording path";
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include "shell/WindowMessage.h"
 #include "sonvara/Messages.h"
 #include "support/TempDir.h"
+#include "support/UnpluggedDevices.h"
 #include "support/WavFile.h"
 #include "ui/ControlTable.h"
 #include "ui/FrameControls.h"
@@ -63,6 +64,7 @@ protected:
     }
     void TearDown() override {
         app.reset();
+        CExtPlayerDX::OverrideConfiguredDevice({});
         unsetenv("SONVARA_AUDIO_OUTPUT");
         unsetenv("SONVARA_TONE_MS");
         trestle::SetMessageBoxHook(nullptr);
@@ -415,6 +417,45 @@ TEST_F(FrameTone, ADeviceThatCannotOpenIsToldInTheStatusLine) {
     EXPECT_NE(frame.Player().GetState(), CExtPlayer::kPlaying);
     EXPECT_NE(frame.StatusText().find("Cannot open the sound device"), std::string::npos)
         << frame.StatusText();
+    CloseAndExit();
+}
+
+// A sound card that goes away while the tone plays: the run fails and the
+// frame's own timer puts what happened in the status line, in either skin.
+TEST_F(FrameWithFullSkin, ADeviceLostWhilePlayingIsToldInTheStatusLine) {
+    testsupport::UnpluggedOutput* device = nullptr;
+    CExtPlayerDX::OverrideConfiguredDevice([&](std::string*) {
+        auto d = std::make_unique<testsupport::UnpluggedOutput>(8192);
+        device = d.get();
+        return std::unique_ptr<platform::audio::OutputDevice>(std::move(d));
+    });
+    setenv("SONVARA_TONE_MS", "5000", 1);
+    shell::CMainFrame& frame = Start();
+    frame.showNormal();
+    Command(sonvara::ID_PLAYER_PLAY);
+    CExtPlayerDX& player = frame.Player();
+    ASSERT_EQ(player.GetState(), CExtPlayer::kPlaying) << player.GetDeviceError();
+    ASSERT_NE(device, nullptr);
+    // The card's clock is this test's: it plays until it is unplugged.
+    for (int step = 0; step < 100 && !device->HasFailed(); ++step) {
+        device->Advance(512);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(device->HasFailed());
+    const std::string told = "Playback stopped: the test speaker was unplugged";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.StatusText() == told; }, 10000))
+        << frame.StatusText();
+    EXPECT_EQ(player.GetState(), CExtPlayer::kFailed);
+    fs::create_directories(SCREENSHOT_DIR);
+    for (int round = 0; round < 2; ++round) {
+        const std::string skin = frame.Skins().Current()->name;
+        EXPECT_EQ(frame.StatusText(), told) << skin;
+        EXPECT_TRUE(frame.grab().save(QString::fromStdString(
+            std::string(SCREENSHOT_DIR) + "/sonvara-device-lost-" + skin + ".png")));
+        if (round == 0)
+            Command(static_cast<unsigned>(ui::kSkinCommandFirst +
+                                          (frame.Skins().CurrentIndex() == 0 ? 1 : 0)));
+    }
     CloseAndExit();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/audio/TimedCaptureDevice.h"
 #include "platform/audio/TimedOutputDevice.h"
+#include "support/TransportStress.h"
 
 #include <filesystem>
 #include <mutex>
@@ -73,17 +74,22 @@ std::string ProbeFolder::LinkPath(std::size_t i) const {
     return m_links.at(i);
 }
 
-HostFixture::HostFixture() {
+HostFixture::HostFixture(bool realTimeDevices) {
     ClearJournal();
     site.settings.SetPath(settingsDir.file("config.ini"));
-    player = std::make_unique<CExtPlayerDX>([](std::string*) {
-        return std::unique_ptr<platform::audio::OutputDevice>(
-            std::make_unique<platform::audio::VirtualOutputDevice>());
-    });
-    micro = std::make_unique<CExtMicro>([](std::string*) {
-        return std::unique_ptr<platform::audio::CaptureDevice>(
-            std::make_unique<platform::audio::VirtualCaptureDevice>());
-    });
+    if (realTimeDevices) {
+        player = testsupport::MakeNullPlayer();
+        micro = testsupport::MakeNullMicro();
+    } else {
+        player = std::make_unique<CExtPlayerDX>([](std::string*) {
+            return std::unique_ptr<platform::audio::OutputDevice>(
+                std::make_unique<platform::audio::VirtualOutputDevice>());
+        });
+        micro = std::make_unique<CExtMicro>([](std::string*) {
+            return std::unique_ptr<platform::audio::CaptureDevice>(
+                std::make_unique<platform::audio::VirtualCaptureDevice>());
+        });
+    }
     host = std::make_unique<modules::CModuleHost>(site, *player, micro.get());
     host->SetLogSink([this](const std::string& line) { log.push_back(line); });
     site.settings.SetModuleNameTest(

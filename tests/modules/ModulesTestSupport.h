@@ -91,10 +91,10 @@ private:
     std::vector<std::string> m_links;
 };
 
-// A host over a player and a recorder on the manual-clock test devices, its
-// site, and the log lines the loader wrote.
+// A host over a player and a recorder on the manual-clock test devices (or
+// the real-time null devices), its site, and the log lines the loader wrote.
 struct HostFixture {
-    HostFixture();
+    explicit HostFixture(bool realTimeDevices = false);
     ~HostFixture();
     void Load(const std::vector<std::string>& probes);
 

@@ -2,6 +2,7 @@
 #include "platform/Paths.h"
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -34,6 +35,30 @@ TEST(AtomicFile, FailedRenameKeepsOldFileAndCleansUp) {
     ASSERT_TRUE(platform::WriteFileAtomically(path, "new\r\n"));
     ASSERT_TRUE(platform::ReadWholeFile(path, contents));
     EXPECT_EQ(contents, "new\r\n");
+}
+
+// A save killed before its rename leaves "<file>.tmpXXXXXX". The next save
+// of that file removes such leftovers once they are a minute old, and
+// nothing else: not a younger one (another process may be saving), not
+// another file's, not a name that merely looks alike.
+TEST(AtomicFile, StaleTemporariesOfTheSameFileGoAtItsNextSave) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(2);
+    auto make = [&](const char* name, bool aged) {
+        ASSERT_TRUE(platform::WriteFileAtomically(dir.file(name), "x"));
+        if (aged) fs::last_write_time(dir.file(name), old);
+    };
+    make("a.ini.tmpAb3xY9", true);
+    make("a.ini.tmpYoung1", false);
+    make("b.ini.tmpQw3rt1", true);
+    make("a.ini.tmpToolong1", true);
+    make("a.ini.tmp12345", true);
+    ASSERT_TRUE(platform::WriteFileAtomically(dir.file("a.ini"), "new"));
+    EXPECT_FALSE(fs::exists(dir.file("a.ini.tmpAb3xY9")));
+    for (const char* kept :
+         {"a.ini.tmpYoung1", "b.ini.tmpQw3rt1", "a.ini.tmpToolong1", "a.ini.tmp12345", "a.ini"})
+        EXPECT_TRUE(fs::exists(dir.file(kept))) << kept;
 }
 
 TEST(AtomicFile, UnwritableFolderFailsWithoutCreatingAnything) {

@@ -271,6 +271,23 @@ TEST(Profile, BadArgumentsFailWithoutTouchingTheFile) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
 }
 
+// Several keys of a section in one rewrite: all of them or, when any name
+// or value is refused or the rename fails, none; other keys stay.
+TEST(Profile, ValuesWrittenTogetherLandAllOrNone) {
+    TempDir dir;
+    const std::string file = dir.file("p.ini");
+    const char* f = file.c_str();
+    ASSERT_TRUE(WritePrivateProfileString("P", "other", "1", f));
+    EXPECT_FALSE(WritePrivateProfileValues("P", {{"a", "2"}, {"b", "x\ny"}}, f));
+    EXPECT_FALSE(WritePrivateProfileValues("P", {{"a", "2"}, {"b=", "3"}}, f));
+    EXPECT_EQ(ReadText(file), "[P]\r\nother=1\r\n");
+    platform::testing::FailNextRename();
+    EXPECT_FALSE(WritePrivateProfileValues("P", {{"a", "2"}, {"b", "3"}}, f));
+    EXPECT_EQ(ReadText(file), "[P]\r\nother=1\r\n");
+    ASSERT_TRUE(WritePrivateProfileValues("P", {{"a", "2"}, {"other", "4"}, {"b", "3"}}, f));
+    EXPECT_EQ(ReadText(file), "[P]\r\nother=4\r\na=2\r\nb=3\r\n");
+}
+
 // Writers on several threads must not lose each other's keys (each write is
 // a read-modify-rename of the whole file).
 TEST(Profile, ConcurrentWritersLoseNothing) {

@@ -1,6 +1,7 @@
 // A process killed while it saves settings (config.ini, the registry store,
 // a preset) must leave each file as it was before the save or as the save
-// made it, never cut short, never mixed, never taken for a damaged file.
+// made it, never cut short, never mixed, never taken for a damaged file; and
+// the temporary files killed saves leave must not pile up.
 #include "platform/AtomicFile.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
@@ -9,6 +10,7 @@
 #include "support/TempDir.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -41,8 +43,8 @@ struct Files {
     std::string config, store, preset;
 };
 
-// Saves the three files once with save number n (the preset with settings
-// made from n), telling the parent through the pipe before each save.
+// Saves the three files once with save number n (every preset setting set
+// to n), telling the parent through the pipe before each save.
 void SaveAll(const Files& f, long n, int pipe, EffectInstance& instance) {
     const std::string payload = Payload(n);
     auto tick = [&] {
@@ -54,20 +56,17 @@ void SaveAll(const Files& f, long n, int pipe, EffectInstance& instance) {
     platform::RegSetValue(HKEY_CURRENT_USER, "Payload", platform::REG_SZ, payload.c_str(),
                           static_cast<platform::DWORD>(payload.size() + 1));
     tick();
-    instance.Speed = static_cast<std::int32_t>(n % 5 + 1);
-    instance.Threshold = static_cast<std::int32_t>(n % 50);
-    instance.Rate = static_cast<std::int32_t>(n % 7);
-    instance.law = static_cast<std::int32_t>(n % 2);
-    instance.FirstTone = static_cast<std::int32_t>(n % 13);
-    instance.SecondTone = static_cast<std::int32_t>(n % 11);
+    const auto v = static_cast<std::int32_t>(n);
+    instance.Speed = instance.Threshold = instance.Rate = v;
+    instance.law = instance.FirstTone = instance.SecondTone = v;
     stavo::WriteSettings(stavo::ValueStore{f.preset.c_str(), "Preset", nullptr, nullptr}, instance);
 }
 
-// What is on disk: the save numbers of config.ini and the store (-1 when not
-// whole), and whether every preset key is there with a number.
+// What is on disk: the save numbers of config.ini, the store and the preset
+// (-1 when not whole, or for a preset whose settings are not all from one
+// save).
 struct Seen {
-    long config = -1, store = -1;
-    bool presetWhole = false;
+    long config = -1, store = -1, preset = -1;
 };
 
 Seen Look(const Files& f) {
@@ -83,13 +82,14 @@ Seen Look(const Files& f) {
             platform::ERROR_SUCCESS &&
         type == platform::REG_SZ && size > 0)
         seen.store = PayloadNumber(stored.substr(0, size - 1));
-    seen.presetWhole = true;
+    std::string first;
     for (const char* key : stavo::kSettingKeys) {
         char text[32] = {};
-        platform::GetPrivateProfileString("Preset", key, "absent", text, sizeof text,
-                                          f.preset.c_str());
-        if (std::string(text) == "absent" || text[0] == '\0') seen.presetWhole = false;
+        platform::GetPrivateProfileString("Preset", key, "", text, sizeof text, f.preset.c_str());
+        if (text[0] == '\0' || (!first.empty() && first != text)) return seen;
+        first = text;
     }
+    seen.preset = std::stol(first);
     return seen;
 }
 
@@ -156,8 +156,23 @@ TEST(CrashSafeSaving, KilledAtRandomPointsWhileSavingLeavesTheOldOrTheNewFile) {
         ASSERT_TRUE(seen.store == before.store || seen.store >= first)
             << "store neither old nor new after kill " << kill << ": " << seen.store << " "
             << platform::RegGetStoreError();
-        ASSERT_TRUE(seen.presetWhole) << "preset not whole after kill " << kill;
+        ASSERT_TRUE(seen.preset == before.preset || seen.preset >= first)
+            << "preset neither old nor new after kill " << kill << ": " << seen.preset;
         ASSERT_EQ(platform::RegGetStoreError(), "");
+        // The temporaries of killed saves, made to look a few minutes old so
+        // the next save of their file may take them away: never more than
+        // the one of the last killed save of each file.
+        for (const std::string& file : {f.config, f.store, f.preset}) {
+            const std::string base = fs::path(file).filename().string() + ".tmp";
+            int temporaries = 0;
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                if (entry.path().filename().string().rfind(base, 0) != 0) continue;
+                ++temporaries;
+                fs::last_write_time(entry.path(),
+                                    fs::file_time_type::clock::now() - std::chrono::minutes(5));
+            }
+            ASSERT_LE(temporaries, 1) << base << " after kill " << kill;
+        }
         if (seen.config != before.config) ++changed;
         before = seen;
     }
@@ -168,7 +183,10 @@ TEST(CrashSafeSaving, KilledAtRandomPointsWhileSavingLeavesTheOldOrTheNewFile) {
     for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
         EXPECT_EQ(name.find(".bad"), std::string::npos) << name;
-        if (name.find(".tmp") != std::string::npos) ++leftovers;
+        if (name.find(".tmp") != std::string::npos)
+            ++leftovers;
+        else if (name != "config.ini" && name != "registry.ini" && name != "preset.ini")
+            ADD_FAILURE() << "a stray file: " << name;
     }
     std::printf("%d kills, config.ini replaced by the killed save %d times, %d temporary files "
                 "left by killed saves\n",
