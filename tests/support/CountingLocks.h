@@ -45,9 +45,9 @@ template <typename F> F NextDefinition(std::atomic<void*>& cache, const char* na
 } // namespace testsupport
 
 // Defines name(params) counting the call and forwarding args to the next
-// definition; spec is the exception specification the C library declares.
-#define SONVARA_COUNTED_LOCK(name, spec, params, args)                                             \
-    extern "C" int name params spec {                                                              \
+// definition; throws is the exception clause the C library declares for it.
+#define SONVARA_COUNTED_LOCK(name, throws, params, args)                                           \
+    extern "C" int name params throws {                                                            \
         static std::atomic<void*> next{nullptr};                                                   \
         testsupport::CountLockCall();                                                              \
         return testsupport::NextDefinition<int(*) params>(next, #name) args;                       \
