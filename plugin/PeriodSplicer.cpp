@@ -1,8 +1,36 @@
 #include "plugin/PeriodSplicer.h"
 
+#include "plugin/VectorTypes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+namespace stavo {
+
+// power[k] = (|spectrum[k]|^2, 0), the square formed in double and rounded
+// once to float; two bins at a time.
+STAVO_BUILT_FOR_AVX2 void PowerSpectrum(const SCplx* spectrum, int bins, SCplx* power) {
+    static_assert(sizeof(SCplx) == 2 * sizeof(float));
+    using Floats = float __attribute__((vector_size(16)));
+    int k = 0;
+    for (; k + 2 <= bins; k += 2) {
+        Floats pair;
+        std::memcpy(&pair, spectrum + k, sizeof pair);
+        const Quad wide = __builtin_convertvector(pair, Quad);
+        const Quad squares = wide * wide;
+        const Quad sums = squares + __builtin_shufflevector(squares, squares, 1, 0, 3, 2);
+        const Floats out = __builtin_convertvector(sums, Floats);
+        const Floats kept = __builtin_shufflevector(out, Floats{}, 0, 4, 2, 4);
+        std::memcpy(power + k, &kept, sizeof kept);
+    }
+    for (; k < bins; ++k) {
+        const double re = spectrum[k].re, im = spectrum[k].im;
+        power[k] = SCplx{static_cast<float>(re * re + im * im), 0.0f};
+    }
+}
+
+} // namespace stavo
 
 std::uint32_t CPeriodFinder::Prepare(std::uint32_t frames) {
     // Zero padding to at least twice the input keeps the circular
@@ -37,10 +65,7 @@ const float* CPeriodFinder::Autocorrelate(const float* x, std::uint32_t n) {
     // it, in one pass: in double the products of floats are exact, so the
     // real part is re^2 + im^2 rounded once to double and once to float,
     // and the imaginary part re*im - im*re is exactly 0.
-    for (int k = 0; k < bins; ++k) {
-        const double re = m_spectrum[k].re, im = m_spectrum[k].im;
-        m_conjugate[k] = SCplx{static_cast<float>(re * re + im * im), 0.0f};
-    }
+    stavo::PowerSpectrum(m_spectrum.data(), bins, m_conjugate.data());
     nspsCcsFftNip(m_conjugate.data(), m_lags.data(), m_order, NSP_Inv);
     return m_lags.data();
 }
