@@ -113,8 +113,10 @@ inline void AddTo(Quad& high, Quad& low, Quad v) {
 // value that enters its span and loses the one that leaves it, and each
 // count of values that are not zero follows. y^4 is ((y y) y) y, as an
 // analysis reading the outputs one by one would work it out.
-STAVO_BUILT_FOR_AVX2 void SlideSums(const double* leaving, const double* entering, int n,
+// Returns whether every sum is finite.
+STAVO_BUILT_FOR_AVX2 bool SlideSums(const double* leaving, const double* entering, int n,
                                     double* high, double* low, double* nonZero) {
+    Quad check = {};
     for (int k = 0; k + 4 <= n; k += 4) {
         Quad out, in, h, l, n;
         std::memcpy(&out, leaving + k, sizeof out);
@@ -135,7 +137,9 @@ STAVO_BUILT_FOR_AVX2 void SlideSums(const double* leaving, const double* enterin
         std::memcpy(high + k, &h, sizeof h);
         std::memcpy(low + k, &l, sizeof l);
         std::memcpy(nonZero + k, &n, sizeof n);
+        check += h - h; // 0 for a finite sum, NaN otherwise
     }
+    return check[0] == 0.0 && check[1] == 0.0 && check[2] == 0.0 && check[3] == 0.0;
 }
 
 // out[i] = b[0] x[i] + b[1] x[i - 1] + ... + b[6] x[i - 6], summed in that
@@ -429,6 +433,7 @@ void CDrumDetector::UpdateNextReport() {
 
 void CDrumDetector::Envelope() {
     m_levelSum = 0.0;
+    bool finite = true;
     for (Band& band : m_bands) {
         const double sum = band.zeroRun < band.squares.size() ? std::max(band.squareSum, 0.0) : 0.0;
         const double level = std::sqrt(sum / static_cast<double>(band.squares.size()));
@@ -466,7 +471,9 @@ void CDrumDetector::Envelope() {
                 entering[first + k] = outputs[group.start + std::size_t{row} * kSide + k];
             }
         }
-        stavo::SlideSums(leaving, entering, kColumns, band.sumHigh, band.sumLow, band.nonZero);
+        finite = stavo::SlideSums(leaving, entering, kColumns, band.sumHigh, band.sumLow,
+                                  band.nonZero) &&
+                 finite;
         m_levelSum += level;
     }
     // Rounding cannot build up in the unrounded sums in any time that
@@ -480,10 +487,6 @@ void CDrumDetector::Envelope() {
             group.row = 0;
             ++group.turns;
         }
-        bool finite = true;
-        for (const Band& band : m_bands)
-            for (int k = g * kSide; k < (g + 1) * kSide; ++k)
-                finite = finite && std::isfinite(band.sumHigh[k]);
         if (!finite || (group.row == 0 && group.turns >= kTurnsBetweenResums)) {
             for (Band& band : m_bands)
                 Resum(band, g);

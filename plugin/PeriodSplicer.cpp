@@ -44,7 +44,6 @@ std::uint32_t CPeriodFinder::Prepare(std::uint32_t frames) {
     m_lags.assign(n, 0.0f);
     m_filled = 0;
     m_spectrum.assign(n / 2 + 1, SCplx{0.0f, 0.0f});
-    m_conjugate.assign(n / 2 + 1, SCplx{0.0f, 0.0f});
     // Tables now, not on the audio thread at the first period search.
     nspsRealFftNip(nullptr, nullptr, order, NSP_Init);
     nspsCcsFftNip(nullptr, nullptr, order, NSP_Init);
@@ -65,8 +64,9 @@ const float* CPeriodFinder::Autocorrelate(const float* x, std::uint32_t n) {
     // it, in one pass: in double the products of floats are exact, so the
     // real part is re^2 + im^2 rounded once to double and once to float,
     // and the imaginary part re*im - im*re is exactly 0.
-    stavo::PowerSpectrum(m_spectrum.data(), bins, m_conjugate.data());
-    nspsCcsFftNip(m_conjugate.data(), m_lags.data(), m_order, NSP_Inv);
+    // The product replaces the spectrum, in place.
+    stavo::PowerSpectrum(m_spectrum.data(), bins, m_spectrum.data());
+    nspsCcsFftNip(m_spectrum.data(), m_lags.data(), m_order, NSP_Inv);
     return m_lags.data();
 }
 
@@ -77,7 +77,10 @@ std::uint32_t CPeriodSplicer::SetSampleRate(std::uint32_t R) {
     m_crossFade = static_cast<std::uint32_t>(static_cast<double>(R) / 44100 * 300);
     m_minimumLag = R / 500;
     m_centre = (m_windowLength - m_hop) / 2;
-    m_window.assign(m_windowLength, 0.0f);
+    // The window slides along a buffer several hops longer than itself and
+    // moves back to the start only when it reaches the end.
+    m_window.assign(m_windowLength + kWindowSlack * m_hop, 0.0f);
+    m_windowStart = 0;
     m_crossA.assign(m_crossFade, 0.0f);
     m_crossB.assign(m_crossFade, 0.0f);
 
@@ -113,11 +116,17 @@ void CPeriodSplicer::Process(const float* input, float* output, std::uint32_t wa
     const std::uint32_t W = std::min(wanted, MaxWanted());
     float* queue = m_queue.data();
 
-    std::memmove(m_window.data(), m_window.data() + m_hop,
-                 (m_windowLength - m_hop) * sizeof(float));
-    std::memcpy(m_window.data() + m_windowLength - m_hop, input, m_hop * sizeof(float));
+    if (m_windowStart + m_windowLength + m_hop > m_window.size()) {
+        std::memmove(m_window.data(), m_window.data() + m_windowStart + m_hop,
+                     (m_windowLength - m_hop) * sizeof(float));
+        m_windowStart = 0;
+    } else {
+        m_windowStart += m_hop;
+    }
+    float* const window = m_window.data() + m_windowStart;
+    std::memcpy(window + m_windowLength - m_hop, input, m_hop * sizeof(float));
 
-    std::memcpy(queue + m_queueFill, m_window.data() + m_centre, m_hop * sizeof(float));
+    std::memcpy(queue + m_queueFill, window + m_centre, m_hop * sizeof(float));
     m_queueFill += m_hop;
 
     const std::uint32_t limit = m_queueFill - m_crossFade;
@@ -145,7 +154,7 @@ void CPeriodSplicer::Process(const float* input, float* output, std::uint32_t wa
 
 void CPeriodSplicer::FindCandidates(std::uint32_t limit) {
     m_candidates.clear();
-    const float* r = m_finder.Autocorrelate(m_window.data(), m_windowLength);
+    const float* r = m_finder.Autocorrelate(m_window.data() + m_windowStart, m_windowLength);
     // Lags are read only inside the correlation buffer.
     const std::uint32_t M = std::min(limit, m_finder.Length());
     if (M <= m_minimumLag) return;

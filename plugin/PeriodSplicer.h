@@ -30,7 +30,6 @@ private:
     std::uint32_t m_filled = 0; // input frames in m_time from the last call
     std::vector<float> m_lags;  // the autocorrelation
     std::vector<SCplx> m_spectrum;
-    std::vector<SCplx> m_conjugate;
 };
 
 class CPeriodSplicer {
@@ -68,7 +67,9 @@ private:
     std::uint32_t m_centre = 0;
     // Frames the queue may keep after an output; see Process.
     std::uint32_t m_backlogLimit = 0;
+    static constexpr std::uint32_t kWindowSlack = 8; // hops
     std::vector<float> m_window;
+    std::size_t m_windowStart = 0; // of the current window in m_window
     std::vector<float> m_queue;
     std::uint32_t m_queueFill = 0;
     std::vector<float> m_fadeOut;
