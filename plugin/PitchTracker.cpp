@@ -35,7 +35,6 @@ float CPitchEstimator::Estimate(const double* x, int n) {
     for (int i = N / 2; i < N; ++i)
         m_windowed[i] = 2.0 * (N - i - 1) * m_work[i] / N;
     nspdRealFftNip(m_windowed.data(), m_spectrum.data(), order, NSP_Forw);
-    nspzbMag(m_spectrum.data(), m_magnitudes.data(), N / 2 + 1);
 
     const std::uint32_t q = m_sampleRate / static_cast<std::uint32_t>(N);
     std::uint32_t kLo = static_cast<std::uint32_t>(m_bandLow) / q;
@@ -43,6 +42,8 @@ float CPitchEstimator::Estimate(const double* x, int n) {
     if (kLo == 0) kLo = 1;
     kHi = std::min<std::uint32_t>(kHi, N / 2);
     kLo = std::min(kLo, kHi);
+    // Only the bins between the band edges are searched.
+    nspzbMag(m_spectrum.data() + kLo, m_magnitudes.data() + kLo, static_cast<int>(kHi - kLo + 1));
     int index = 0;
     nspdMaxExt(m_magnitudes.data() + kLo, static_cast<int>(kHi - kLo + 1), &index);
     const std::uint32_t k = kLo + static_cast<std::uint32_t>(index);
