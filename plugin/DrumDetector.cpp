@@ -142,6 +142,22 @@ STAVO_BUILT_FOR_AVX2 bool SlideSums(const double* leaving, const double* enterin
     return check[0] == 0.0 && check[1] == 0.0 && check[2] == 0.0 && check[3] == 0.0;
 }
 
+// For the sixteen resonators of a group: leaving[k] = oldest[k], the output
+// each made D values ago, and y[k] = input[k] onset + gain[k] oldest[k], the
+// output each makes now.
+STAVO_BUILT_FOR_AVX2 void CombStep(const double* input, const double* gain, double onset,
+                                   const double* oldest, double* leaving, double* y) {
+    for (int k = 0; k < 16; k += 4) {
+        Quad in, g, old;
+        std::memcpy(&in, input + k, sizeof in);
+        std::memcpy(&g, gain + k, sizeof g);
+        std::memcpy(&old, oldest + k, sizeof old);
+        const Quad out = in * onset + g * old;
+        std::memcpy(leaving + k, &old, sizeof old);
+        std::memcpy(y + k, &out, sizeof out);
+    }
+}
+
 // out[i] = b[0] x[i] + b[1] x[i - 1] + ... + b[6] x[i - 6], summed in that
 // order, for i < n: the part of a filter's output that depends on the input
 // alone. Four outputs go side by side.
@@ -451,11 +467,13 @@ void CDrumDetector::Envelope() {
             const std::size_t oldest = group.start + std::size_t{group.row} * kSide;
             const int first = g * kSide;
             double y[kSide];
-            for (int k = 0; k < kSide; ++k) {
-                leaving[first + k] = outputs[oldest + k];
-                y[k] = m_input[first + k] * onset + m_gain[first + k] * leaving[first + k];
-            }
-            for (int k = 0; k < kSide; ++k) {
+            stavo::CombStep(m_input + first, m_gain + first, onset, outputs + oldest,
+                            leaving + first, y);
+            // The padding columns of the last group stay zero.
+            const int used = std::min(kSide, kResonators - first);
+            for (int k = used; k < kSide; ++k)
+                entering[first + k] = 0.0;
+            for (int k = 0; k < used; ++k) {
                 std::uint32_t row = group.row + m_delay[first + k];
                 if (row >= group.rows) row -= group.rows;
                 const std::size_t at = group.start + std::size_t{row} * kSide + k;
@@ -465,7 +483,7 @@ void CDrumDetector::Envelope() {
             // before a line as long as the ring overwrote it), the one
             // `span` rows on enters (read after, since with a span as long
             // as the delay that is the output just made).
-            for (int k = 0; k < kSide; ++k) {
+            for (int k = 0; k < used; ++k) {
                 std::uint32_t row = group.row + m_span[first + k];
                 if (row >= group.rows) row -= group.rows;
                 entering[first + k] = outputs[group.start + std::size_t{row} * kSide + k];

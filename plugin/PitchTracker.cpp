@@ -30,10 +30,12 @@ float CPitchEstimator::Estimate(const double* x, int n) {
     const int order =
         static_cast<int>(std::ceil(std::log(static_cast<double>(n)) / std::log(2.0))) - 1;
     const int N = 1 << order;
+    // N is a power of two: multiplying by its reciprocal is dividing by it.
+    const double perN = 1.0 / N;
     for (int i = 0; i < N / 2; ++i)
-        m_windowed[i] = 2.0 * i * m_work[i] / N;
+        m_windowed[i] = 2.0 * i * m_work[i] * perN;
     for (int i = N / 2; i < N; ++i)
-        m_windowed[i] = 2.0 * (N - i - 1) * m_work[i] / N;
+        m_windowed[i] = 2.0 * (N - i - 1) * m_work[i] * perN;
     nspdRealFftNip(m_windowed.data(), m_spectrum.data(), order, NSP_Forw);
 
     const std::uint32_t q = m_sampleRate / static_cast<std::uint32_t>(N);
