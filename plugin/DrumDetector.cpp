@@ -94,14 +94,14 @@ namespace stavo {
 
 // The pair (high, low) with high + low = a + b exactly, high the rounded sum
 // (the sums of two values of Knuth and of Dekker).
-inline void TwoSum(Quad a, Quad b, Quad& high, Quad& low) {
+inline void TwoSum(const Quad& a, const Quad& b, Quad& high, Quad& low) {
     high = a + b;
     const Quad bVirtual = high - a;
     low = (a - (high - bVirtual)) + (b - bVirtual);
 }
 
 // Adds v to the unrounded sum (high, low), lane by lane.
-inline void AddTo(Quad& high, Quad& low, Quad v) {
+inline void AddTo(Quad& high, Quad& low, const Quad& v) {
     Quad s, e;
     TwoSum(high, v, s, e);
     e += low;
