@@ -44,6 +44,9 @@ template <typename T> struct FftKernels {
     // CCS to real; sigma +1 for the positive exponent, -1 for the negative;
     // the result times scale.
     void (*ccsToReal)(const FftTables<T>& t, const T* spectrum, T* out, T sigma, T scale);
+    // The same for the power spectrum of `spectrum`: every bin taken as
+    // (re^2 + im^2, 0), the squares of a float spectrum formed in double.
+    void (*ccsPowerToReal)(const FftTables<T>& t, const T* spectrum, T* out, T sigma, T scale);
 };
 
 // The AVX2 kernels, or null when this build or this processor has none.
@@ -166,7 +169,7 @@ template <class O> struct Kernel {
     // CCS bins on the fly, conjugated so that the forward FFT computes the
     // inverse one. Lanes follow O::kLoadOrder; the mirrored bins, loaded the
     // same way and reversed, then pair up lane by lane.
-    template <size_t F, bool NegativeExponent>
+    template <size_t F, bool NegativeExponent, bool Power = false>
     static void FirstPassCcs(const FftTables<T>& t, const T* X, T* w) {
         const size_t m = t.m, stride = m / F;
         for (size_t r0 = 0; r0 < stride; r0 += kLanes) {
@@ -184,6 +187,10 @@ template <class O> struct Kernel {
                 } else {
                     O::LoadComplexInLoadOrder(X + 2 * j0, ar, ai);
                     O::LoadComplexInLoadOrder(X + 2 * (m - j0 - kLanes + 1), br, bi);
+                }
+                if constexpr (Power) {
+                    ar = O::Power(ar, ai), ai = O::Set(T(0));
+                    br = O::Power(br, bi), bi = O::Set(T(0));
                 }
                 br = O::Reverse(br), bi = O::Reverse(bi);
                 // A = X[j], B = conj(X[M-j]) (both conjugated for the negative
@@ -330,18 +337,21 @@ template <class O> struct Kernel {
         }
     }
 
+    template <bool Power>
     static void CcsToReal(const FftTables<T>& t, const T* X, T* out, T sigma, T scale) {
         const bool negative = sigma < T(0);
         if (t.first == 16) {
-            negative ? FirstPassCcs<16, true>(t, X, out) : FirstPassCcs<16, false>(t, X, out);
+            negative ? FirstPassCcs<16, true, Power>(t, X, out)
+                     : FirstPassCcs<16, false, Power>(t, X, out);
         } else {
-            negative ? FirstPassCcs<8, true>(t, X, out) : FirstPassCcs<8, false>(t, X, out);
+            negative ? FirstPassCcs<8, true, Power>(t, X, out)
+                     : FirstPassCcs<8, false, Power>(t, X, out);
         }
         // The FFT ran forward on conj(Y); conjugating its result gives z.
         Stages(t, out, true, scale, -scale);
     }
 
-    static constexpr FftKernels<T> kEntries{&RealForward, &CcsToReal};
+    static constexpr FftKernels<T> kEntries{&RealForward, &CcsToReal<false>, &CcsToReal<true>};
 };
 
 } // namespace

@@ -54,6 +54,15 @@ template <typename Elem> struct GenericOps {
     }
     static V MulAdd(V a, V b, V c) { return a * b + c; } // a*b + c
     static V MulSub(V a, V b, V c) { return a * b - c; } // a*b - c
+    // re^2 + im^2 lane by lane, formed in double and rounded once.
+    static V Power(V re, V im) {
+        V r;
+        for (int i = 0; i < 8; ++i) {
+            const double a = re.v[i], b = im.v[i];
+            r.v[i] = static_cast<T>(a * a + b * b);
+        }
+        return r;
+    }
     // [a7 a6 ... a0]
     static V Reverse(V a) {
         V r;
@@ -117,6 +126,15 @@ struct SseFloatOps {
     static V Set(float x) { return {_mm_set1_ps(x), _mm_set1_ps(x)}; }
     static V MulAdd(V a, V b, V c) { return a * b + c; }
     static V MulSub(V a, V b, V c) { return a * b - c; }
+    static __m128 Power4(__m128 re, __m128 im) {
+        const __m128d rl = _mm_cvtps_pd(re), rh = _mm_cvtps_pd(_mm_movehl_ps(re, re));
+        const __m128d il = _mm_cvtps_pd(im), ih = _mm_cvtps_pd(_mm_movehl_ps(im, im));
+        const __m128d sl = _mm_add_pd(_mm_mul_pd(rl, rl), _mm_mul_pd(il, il));
+        const __m128d sh = _mm_add_pd(_mm_mul_pd(rh, rh), _mm_mul_pd(ih, ih));
+        return _mm_movelh_ps(_mm_cvtpd_ps(sl), _mm_cvtpd_ps(sh));
+    }
+    // re^2 + im^2 lane by lane, formed in double and rounded once.
+    static V Power(V re, V im) { return {Power4(re.lo, im.lo), Power4(re.hi, im.hi)}; }
     static __m128 Reverse4(__m128 a) { return _mm_shuffle_ps(a, a, _MM_SHUFFLE(0, 1, 2, 3)); }
     static V Reverse(V a) { return {Reverse4(a.hi), Reverse4(a.lo)}; }
     static __m128 ShiftIn4(__m128 p, __m128 q) {
@@ -191,6 +209,7 @@ struct SseDoubleOps {
     }
     static V MulAdd(V a, V b, V c) { return a * b + c; }
     static V MulSub(V a, V b, V c) { return a * b - c; }
+    static V Power(V re, V im) { return re * re + im * im; }
     static V Reverse(V a) {
         V r;
         for (int i = 0; i < 4; ++i)

@@ -89,6 +89,11 @@ int nspStdErrReport(int status, const char* funcName, const char* context, const
 void nspsRealFftNip(const float* src, SCplx* dst, int order, int flags);
 void nspdRealFftNip(const double* src, DCplx* dst, int order, int flags);
 void nspsCcsFftNip(const SCplx* src, float* dst, int order, int flags);
+// Our own addition: nspsCcsFftNip of the power spectrum of src, each bin
+// taken as (re^2 + im^2, 0) with the squares formed in double and rounded
+// once to float (the autocorrelation of a real signal in one call, without
+// a pass of its own over the spectrum). src is not changed.
+void nspsCcsPowerFftNip(const SCplx* src, float* dst, int order, int flags);
 
 // Vector operations.
 void nspsbAdd2(const float* src, float* dst, int n);

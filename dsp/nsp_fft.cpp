@@ -355,6 +355,22 @@ void CcsToReal(const FftTables<T>& t, const T* X, T* out, bool inverse, bool noS
     ActiveKernels<T>().ccsToReal(t, X, out, sigma, scale);
 }
 
+void CcsPowerToReal(const FftTables<float>& t, const float* X, float* out, bool inverse,
+                    bool noScale) {
+    if (t.n <= (size_t{1} << kDirectMaxOrder)) {
+        // A short spectrum's power is formed first, on the stack.
+        float power[(size_t{1} << kDirectMaxOrder) + 2];
+        for (size_t k = 0; k <= t.m; ++k) {
+            const double re = X[2 * k], im = (k == 0 || k == t.m) ? 0.0 : X[2 * k + 1];
+            power[2 * k] = static_cast<float>(re * re + im * im);
+            power[2 * k + 1] = 0.0f;
+        }
+        return CcsToReal(t, power, out, inverse, noScale);
+    }
+    const float scale = (inverse && !noScale) ? 1.0f / static_cast<float>(t.n) : 1.0f;
+    ActiveKernels<float>().ccsPowerToReal(t, X, out, inverse ? 1.0f : -1.0f, scale);
+}
+
 } // namespace
 
 void FailNextTableAllocations(int count) noexcept {
@@ -392,6 +408,14 @@ void nspdRealFftNip(const double* src, DCplx* dst, int order, int flags) {
     if (Prepare<double>(src, dst, order, flags, "nspdRealFftNip", kSrcFftDouble, use)) {
         RealForward(*use.Tables(), src, reinterpret_cast<double*>(dst), (flags & NSP_Inv) != 0,
                     (flags & NSP_NoScale) != 0);
+    }
+}
+
+void nspsCcsPowerFftNip(const SCplx* src, float* dst, int order, int flags) {
+    TableUse<float> use;
+    if (Prepare<float>(src, dst, order, flags, "nspsCcsPowerFftNip", kSrcFftFloat, use)) {
+        CcsPowerToReal(*use.Tables(), reinterpret_cast<const float*>(src), dst,
+                       (flags & NSP_Inv) != 0, (flags & NSP_NoScale) != 0);
     }
 }
 

@@ -48,6 +48,18 @@ struct Avx2FloatOps {
     static V Set(float x) { return {_mm256_set1_ps(x)}; }
     static V MulAdd(V a, V b, V c) { return {_mm256_fmadd_ps(a.v, b.v, c.v)}; }
     static V MulSub(V a, V b, V c) { return {_mm256_fmsub_ps(a.v, b.v, c.v)}; }
+    // re^2 + im^2 lane by lane, formed in double and rounded once (the
+    // products of floats are exact in double, so a fused multiply-add gives
+    // the same sum).
+    static V Power(V re, V im) {
+        const __m256d rl = _mm256_cvtps_pd(_mm256_castps256_ps128(re.v));
+        const __m256d rh = _mm256_cvtps_pd(_mm256_extractf128_ps(re.v, 1));
+        const __m256d il = _mm256_cvtps_pd(_mm256_castps256_ps128(im.v));
+        const __m256d ih = _mm256_cvtps_pd(_mm256_extractf128_ps(im.v, 1));
+        const __m256d sl = _mm256_add_pd(_mm256_mul_pd(rl, rl), _mm256_mul_pd(il, il));
+        const __m256d sh = _mm256_add_pd(_mm256_mul_pd(rh, rh), _mm256_mul_pd(ih, ih));
+        return {_mm256_set_m128(_mm256_cvtpd_ps(sh), _mm256_cvtpd_ps(sl))};
+    }
     static V Reverse(V a) {
         return {_mm256_permutevar8x32_ps(a.v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0))};
     }
@@ -122,6 +134,7 @@ struct Avx2DoubleOps {
     static V MulSub(V a, V b, V c) {
         return {_mm256_fmsub_pd(a.lo, b.lo, c.lo), _mm256_fmsub_pd(a.hi, b.hi, c.hi)};
     }
+    static V Power(V re, V im) { return re * re + im * im; }
     static V Reverse(V a) {
         return {_mm256_permute4x64_pd(a.hi, _MM_SHUFFLE(0, 1, 2, 3)),
                 _mm256_permute4x64_pd(a.lo, _MM_SHUFFLE(0, 1, 2, 3))};

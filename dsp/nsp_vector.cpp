@@ -3,6 +3,7 @@
 #include "dsp/nsp_internal.h"
 
 #include <cmath>
+#include <cstring>
 
 using sonvara::dsp::kSrcArith;
 using sonvara::dsp::kSrcConvert;
@@ -70,13 +71,40 @@ void nspcbConj2(const SCplx* src, SCplx* dst, int n) {
 namespace {
 
 // Index of the largest (Larger) or smallest element; the first of equal
-// extremes wins.
+// extremes wins. As a scan that keeps the first element beating all before
+// it would: a NaN is never chosen except as the first element (which then
+// stays, since nothing compares greater), and -0 and +0 count as equal.
+//
+// Found in two passes that a processor runs many elements at a time: the
+// extreme value, each lane keeping its own, and then the first element that
+// compares equal to it (no element before that one can: it would have been
+// kept instead).
+template <typename T> struct Lanes;
+template <> struct Lanes<float> { using Type = float __attribute__((vector_size(16))); };
+template <> struct Lanes<double> { using Type = double __attribute__((vector_size(16))); };
+
 template <bool Larger, typename T> int ExtremeIndex(const T* vec, int len) {
-    int best = 0;
-    for (int i = 1; i < len; ++i) {
-        if (Larger ? vec[i] > vec[best] : vec[i] < vec[best]) best = i;
+    if (!(vec[0] == vec[0])) return 0;
+    using V = typename Lanes<T>::Type;
+    constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(T));
+    V best;
+    for (int lane = 0; lane < kLanes; ++lane)
+        best[lane] = vec[0];
+    int i = 1;
+    for (; i + kLanes <= len; i += kLanes) {
+        V v;
+        std::memcpy(&v, vec + i, sizeof v);
+        best = (Larger ? v > best : v < best) ? v : best;
     }
-    return best;
+    T extreme = best[0];
+    for (int lane = 1; lane < kLanes; ++lane)
+        if (Larger ? best[lane] > extreme : best[lane] < extreme) extreme = best[lane];
+    for (; i < len; ++i)
+        if (Larger ? vec[i] > extreme : vec[i] < extreme) extreme = vec[i];
+    int first = 0;
+    while (!(vec[first] == extreme))
+        ++first;
+    return first;
 }
 
 } // namespace

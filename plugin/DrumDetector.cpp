@@ -1,5 +1,7 @@
 #include "plugin/DrumDetector.h"
 
+#include "plugin/VectorTypes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -86,75 +88,74 @@ namespace {
 // through the same IEEE operations in the same order as a band on its own.
 using Pair = double __attribute__((vector_size(16)));
 
-// Four lines' values in one vector; on a processor without AVX the
-// compiler runs each operation as two of two lanes, the same arithmetic.
-using Quad = double __attribute__((vector_size(32)));
-using QuadMask = long long __attribute__((vector_size(32)));
-
-// Built twice, and the processor's best chosen when the library loads. AVX2
-// without FMA: the products are rounded as they are on their own. The
-// sanitizer builds take the one version: the choice is made while the
-// library is relocated, before a sanitizer's run time is ready.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define STAVO_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define STAVO_SANITIZED 1
-#endif
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(STAVO_SANITIZED)
-#define STAVO_BUILT_FOR_AVX2 __attribute__((target_clones("avx2", "default")))
-#else
-#define STAVO_BUILT_FOR_AVX2
-#endif
-
 } // namespace
 
 namespace stavo {
 
-// sums[k] = the sum of y^4 over the first spans[k] rows of column k of a
-// group's ring (rowCount rows of 16, the oldest in `row`), in row order.
-// The sixteen columns go side by side, each with its own running sum; a
-// column whose span is shorter than its neighbours' adds zeros past its end,
-// which changes no sum of values that are never negative.
-STAVO_BUILT_FOR_AVX2 void SumFourthPowers(const double* rows, std::uint32_t rowCount,
-                                          std::uint32_t row, const std::uint32_t* spans,
-                                          double* sums) {
-    constexpr int kQuads = 4;
-    std::uint32_t common = spans[0], longest = spans[0];
-    for (int k = 1; k < 4 * kQuads; ++k) {
-        common = std::min(common, spans[k]);
-        longest = std::max(longest, spans[k]);
+// The pair (high, low) with high + low = a + b exactly, high the rounded sum
+// (the sums of two values of Knuth and of Dekker).
+inline void TwoSum(const Quad& a, const Quad& b, Quad& high, Quad& low) {
+    high = a + b;
+    const Quad bVirtual = high - a;
+    low = (a - (high - bVirtual)) + (b - bVirtual);
+}
+
+// Adds v to the unrounded sum (high, low), lane by lane.
+inline void AddTo(Quad& high, Quad& low, const Quad& v) {
+    Quad s, e;
+    TwoSum(high, v, s, e);
+    e += low;
+    high = s + e;
+    low = e - (high - s);
+}
+
+// For n resonators (a multiple of four): each sum of fourth powers gains the
+// value that enters its span and loses the one that leaves it, and each
+// count of values that are not zero follows. y^4 is ((y y) y) y, as an
+// analysis reading the outputs one by one would work it out.
+// Returns whether every sum is finite.
+STAVO_BUILT_FOR_AVX2 bool SlideSums(const double* leaving, const double* entering, int n,
+                                    double* high, double* low, double* nonZero) {
+    Quad check = {};
+    for (int k = 0; k + 4 <= n; k += 4) {
+        Quad out, in, h, l, n;
+        std::memcpy(&out, leaving + k, sizeof out);
+        std::memcpy(&in, entering + k, sizeof in);
+        std::memcpy(&h, high + k, sizeof h);
+        std::memcpy(&l, low + k, sizeof l);
+        std::memcpy(&n, nonZero + k, sizeof n);
+        out = out * out * out * out;
+        in = in * in * in * in;
+        AddTo(h, l, in);
+        AddTo(h, l, -out);
+        const Quad zero = {};
+        const Quad one = {1.0, 1.0, 1.0, 1.0};
+        n += reinterpret_cast<Quad>(reinterpret_cast<QuadMask>(one) &
+                                    reinterpret_cast<QuadMask>(in != zero)) -
+             reinterpret_cast<Quad>(reinterpret_cast<QuadMask>(one) &
+                                    reinterpret_cast<QuadMask>(out != zero));
+        std::memcpy(high + k, &h, sizeof h);
+        std::memcpy(low + k, &l, sizeof l);
+        std::memcpy(nonZero + k, &n, sizeof n);
+        check += h - h; // 0 for a finite sum, NaN otherwise
     }
-    Quad sum[kQuads] = {};
-    std::uint32_t i = 0;
-    for (; i < common; ++i) {
-        const double* values = rows + std::size_t{row} * 4 * kQuads;
-        for (int k = 0; k < kQuads; ++k) {
-            Quad y;
-            std::memcpy(&y, values + 4 * k, sizeof y);
-            sum[k] += y * y * y * y;
-        }
-        if (++row == rowCount) row = 0;
+    return check[0] == 0.0 && check[1] == 0.0 && check[2] == 0.0 && check[3] == 0.0;
+}
+
+// For the sixteen resonators of a group: leaving[k] = oldest[k], the output
+// each made D values ago, and y[k] = input[k] onset + gain[k] oldest[k], the
+// output each makes now.
+STAVO_BUILT_FOR_AVX2 void CombStep(const double* input, const double* gain, double onset,
+                                   const double* oldest, double* leaving, double* y) {
+    for (int k = 0; k < 16; k += 4) {
+        Quad in, g, old;
+        std::memcpy(&in, input + k, sizeof in);
+        std::memcpy(&g, gain + k, sizeof g);
+        std::memcpy(&old, oldest + k, sizeof old);
+        const Quad out = in * onset + g * old;
+        std::memcpy(leaving + k, &old, sizeof old);
+        std::memcpy(y + k, &out, sizeof out);
     }
-    Quad limit[kQuads];
-    for (int k = 0; k < kQuads; ++k)
-        for (int lane = 0; lane < 4; ++lane)
-            limit[k][lane] = static_cast<double>(spans[4 * k + lane]);
-    for (; i < longest; ++i) {
-        const double* values = rows + std::size_t{row} * 4 * kQuads;
-        const double at = static_cast<double>(i);
-        for (int k = 0; k < kQuads; ++k) {
-            Quad y;
-            std::memcpy(&y, values + 4 * k, sizeof y);
-            const QuadMask inside = at < limit[k];
-            sum[k] += reinterpret_cast<Quad>(reinterpret_cast<QuadMask>(y * y * y * y) & inside);
-        }
-        if (++row == rowCount) row = 0;
-    }
-    for (int k = 0; k < 4 * kQuads; ++k)
-        sums[k] = sum[k / 4][k % 4];
 }
 
 // out[i] = b[0] x[i] + b[1] x[i - 1] + ... + b[6] x[i - 6], summed in that
@@ -245,6 +246,7 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         group.start = values;
         group.rows = *std::max_element(m_delay + g * kSide, m_delay + (g + 1) * kSide);
         group.row = 0;
+        group.turns = 0;
         values += std::size_t{group.rows} * kSide;
     }
 
@@ -262,6 +264,9 @@ bool CDrumDetector::Open(const WAVEFORMATEX& format) {
         band.level = band.previousLevel = 0.0;
         band.normaliser = 1.0;
         band.outputs.assign(values, 0.0);
+        std::fill(band.sumHigh, band.sumHigh + kColumns, 0.0);
+        std::fill(band.sumLow, band.sumLow + kColumns, 0.0);
+        std::fill(band.nonZero, band.nonZero + kColumns, 0.0);
         std::fill(band.scores, band.scores + kResonators, 0.0);
     }
     std::fill(m_mono, m_mono + 6, 0.0);
@@ -444,6 +449,7 @@ void CDrumDetector::UpdateNextReport() {
 
 void CDrumDetector::Envelope() {
     m_levelSum = 0.0;
+    bool finite = true;
     for (Band& band : m_bands) {
         const double sum = band.zeroRun < band.squares.size() ? std::max(band.squareSum, 0.0) : 0.0;
         const double level = std::sqrt(sum / static_cast<double>(band.squares.size()));
@@ -455,24 +461,80 @@ void CDrumDetector::Envelope() {
 
         // Each resonator feeds back its output of D values ago (a comb).
         double* const outputs = band.outputs.data();
+        double leaving[kColumns], entering[kColumns];
         for (int g = 0; g < kGroups; ++g) {
             const Group& group = m_groups[g];
             const std::size_t oldest = group.start + std::size_t{group.row} * kSide;
             const int first = g * kSide;
             double y[kSide];
-            for (int k = 0; k < kSide; ++k)
-                y[k] = m_input[first + k] * onset + m_gain[first + k] * outputs[oldest + k];
-            for (int k = 0; k < kSide; ++k) {
+            stavo::CombStep(m_input + first, m_gain + first, onset, outputs + oldest,
+                            leaving + first, y);
+            // The padding columns of the last group stay zero.
+            const int used = std::min(kSide, kResonators - first);
+            for (int k = used; k < kSide; ++k)
+                entering[first + k] = 0.0;
+            for (int k = 0; k < used; ++k) {
                 std::uint32_t row = group.row + m_delay[first + k];
                 if (row >= group.rows) row -= group.rows;
                 const std::size_t at = group.start + std::size_t{row} * kSide + k;
                 outputs[at] = y[k];
             }
+            // The span moves on by one: the oldest output leaves it (read
+            // before a line as long as the ring overwrote it), the one
+            // `span` rows on enters (read after, since with a span as long
+            // as the delay that is the output just made).
+            for (int k = 0; k < used; ++k) {
+                std::uint32_t row = group.row + m_span[first + k];
+                if (row >= group.rows) row -= group.rows;
+                entering[first + k] = outputs[group.start + std::size_t{row} * kSide + k];
+            }
         }
+        finite = stavo::SlideSums(leaving, entering, kColumns, band.sumHigh, band.sumLow,
+                                  band.nonZero) &&
+                 finite;
         m_levelSum += level;
     }
-    for (Group& group : m_groups)
-        if (++group.row == group.rows) group.row = 0;
+    // Rounding cannot build up in the unrounded sums in any time that
+    // matters, but a value too large for a double (infinity, or NaN after
+    // it) would stay in a sum after it left the span: now and then, and at
+    // once when a sum is not finite, the group's sums are made afresh.
+    constexpr std::uint32_t kTurnsBetweenResums = 16;
+    for (int g = 0; g < kGroups; ++g) {
+        Group& group = m_groups[g];
+        if (++group.row == group.rows) {
+            group.row = 0;
+            ++group.turns;
+        }
+        if (!finite || (group.row == 0 && group.turns >= kTurnsBetweenResums)) {
+            for (Band& band : m_bands)
+                Resum(band, g);
+            group.turns = 0;
+        }
+    }
+}
+
+void CDrumDetector::Resum(Band& band, int g) {
+    const Group& group = m_groups[g];
+    for (int k = g * kSide; k < (g + 1) * kSide; ++k) {
+        double high = 0.0, low = 0.0, nonZero = 0.0;
+        std::uint32_t row = group.row;
+        const double* const column = band.outputs.data() + group.start + k % kSide;
+        for (std::uint32_t i = 0; i < m_span[k]; ++i) {
+            const double y = column[std::size_t{row} * kSide];
+            const double v = y * y * y * y;
+            const double s = high + v;
+            const double bVirtual = s - high;
+            double e = (high - (s - bVirtual)) + (v - bVirtual);
+            e += low;
+            high = s + e;
+            low = e - (high - s);
+            nonZero += v != 0.0 ? 1.0 : 0.0;
+            if (++row == group.rows) row = 0;
+        }
+        band.sumHigh[k] = high;
+        band.sumLow[k] = low;
+        band.nonZero[k] = nonZero;
+    }
 }
 
 void CDrumDetector::Normalise(double* v, int n) const {
@@ -496,25 +558,10 @@ void CDrumDetector::Normalise(double* v, int n) const {
 }
 
 // The sum of y^4 over the first `span` values of each resonator's line, from
-// its oldest on. A row of a group holds the same place in each of its
-// sixteen lines, so they are summed side by side, two to a vector, each with
-// its own running sum in line order (a line shorter than its neighbours'
-// adds zeros past its end, which changes no sum of values that are never
-// negative): every sum is the one a resonator at a time would give. The
-// fourth powers are worked out as they are read: three products cost less
-// than keeping a second table as large as the lines, which would not stay
-// in the cache beside them.
+// its oldest on: the kept sum rounded once, and exactly 0 for a span of zeros.
 void CDrumDetector::Scores(const Band& band, double* raw) const {
-    for (int g = 0; g < kGroups; ++g) {
-        const Group& group = m_groups[g];
-        const int first = g * kSide;
-        double sums[kSide];
-        static_assert(kSide == 16);
-        stavo::SumFourthPowers(band.outputs.data() + group.start, group.rows, group.row,
-                               m_span + first, sums);
-        for (int k = 0; k < kSide && first + k < kResonators; ++k)
-            raw[first + k] = sums[k];
-    }
+    for (int j = 0; j < kResonators; ++j)
+        raw[j] = band.nonZero[j] > 0.0 ? std::max(band.sumHigh[j] + band.sumLow[j], 0.0) : 0.0;
 }
 
 void CDrumDetector::Analyse() {

@@ -75,12 +75,23 @@ private:
         // group's current row and its i-th oldest i rows on, so the work of
         // sixteen resonators runs along rows that lie one after another.
         std::vector<double> outputs;
+        // Each resonator's sum of y^4 over the span the analyses read (its
+        // line from the oldest output on), moved on as outputs come and go
+        // rather than summed afresh at every analysis: kept as an unrounded
+        // pair (high part, low part) so that it stays the sum to the last
+        // bit however loud the values that have left it were, with a count
+        // of its values that are not zero so that a window of zeros gives
+        // exactly 0.
+        double sumHigh[kColumns];
+        double sumLow[kColumns];
+        double nonZero[kColumns];
         double scores[kResonators];
     };
     struct Group {
-        std::size_t start = 0;  // of its rows in `outputs`
-        std::uint32_t rows = 0; // the longest delay of its resonators
-        std::uint32_t row = 0;  // the row of the oldest outputs
+        std::size_t start = 0;   // of its rows in `outputs`
+        std::uint32_t rows = 0;  // the longest delay of its resonators
+        std::uint32_t row = 0;   // the row of the oldest outputs
+        std::uint32_t turns = 0; // of the ring, since its sums were last made afresh
     };
     struct Prediction {
         double time;
@@ -90,6 +101,8 @@ private:
     void Envelope();
     void Analyse();
     void Scores(const Band& band, double* raw) const;
+    // Sums group g's spans of the band afresh.
+    void Resum(Band& band, int g);
     void Normalise(double* v, int n) const;
     void Predict(double time, double weight);
     // Reports the first listed prediction due before frameEnd, if any.

@@ -16,7 +16,6 @@ std::uint32_t CPeriodFinder::Prepare(std::uint32_t frames) {
     m_lags.assign(n, 0.0f);
     m_filled = 0;
     m_spectrum.assign(n / 2 + 1, SCplx{0.0f, 0.0f});
-    m_conjugate.assign(n / 2 + 1, SCplx{0.0f, 0.0f});
     // Tables now, not on the audio thread at the first period search.
     nspsRealFftNip(nullptr, nullptr, order, NSP_Init);
     nspsCcsFftNip(nullptr, nullptr, order, NSP_Init);
@@ -31,17 +30,12 @@ const float* CPeriodFinder::Autocorrelate(const float* x, std::uint32_t n) {
     std::copy(x, x + n, m_time.begin());
     if (n < m_filled) std::fill(m_time.begin() + n, m_time.begin() + m_filled, 0.0f);
     m_filled = n;
-    const int bins = static_cast<int>(length / 2 + 1);
     nspsRealFftNip(m_time.data(), m_spectrum.data(), m_order, NSP_Forw);
-    // The spectrum times its conjugate, as nspcbConj2 then nspcbMpy2 give
-    // it, in one pass: in double the products of floats are exact, so the
-    // real part is re^2 + im^2 rounded once to double and once to float,
-    // and the imaginary part re*im - im*re is exactly 0.
-    for (int k = 0; k < bins; ++k) {
-        const double re = m_spectrum[k].re, im = m_spectrum[k].im;
-        m_conjugate[k] = SCplx{static_cast<float>(re * re + im * im), 0.0f};
-    }
-    nspsCcsFftNip(m_conjugate.data(), m_lags.data(), m_order, NSP_Inv);
+    // The inverse transform of the spectrum times its conjugate, as
+    // nspcbConj2 then nspcbMpy2 give it: in double the products of floats
+    // are exact, so the real part is re^2 + im^2 rounded once to double and
+    // once to float, and the imaginary part re*im - im*re is exactly 0.
+    nspsCcsPowerFftNip(m_spectrum.data(), m_lags.data(), m_order, NSP_Inv);
     return m_lags.data();
 }
 
@@ -52,7 +46,10 @@ std::uint32_t CPeriodSplicer::SetSampleRate(std::uint32_t R) {
     m_crossFade = static_cast<std::uint32_t>(static_cast<double>(R) / 44100 * 300);
     m_minimumLag = R / 500;
     m_centre = (m_windowLength - m_hop) / 2;
-    m_window.assign(m_windowLength, 0.0f);
+    // The window slides along a buffer several hops longer than itself and
+    // moves back to the start only when it reaches the end.
+    m_window.assign(m_windowLength + kWindowSlack * m_hop, 0.0f);
+    m_windowStart = 0;
     m_crossA.assign(m_crossFade, 0.0f);
     m_crossB.assign(m_crossFade, 0.0f);
 
@@ -63,7 +60,13 @@ std::uint32_t CPeriodSplicer::SetSampleRate(std::uint32_t R) {
     // rates need more.
     m_backlogLimit = fftLength;
     const std::uint32_t capacity = std::max(kMinQueueFrames, 2 * fftLength + 4 * m_hop);
-    m_queue.assign(capacity, 0.0f);
+    // The queue's frames start at m_queueStart, which output moves on; they
+    // move back to the front of the buffer only once the start has passed
+    // a few outputs' worth of slack.
+    m_queueCapacity = capacity;
+    m_queueSlack = kQueueSlack * MaxWanted();
+    m_queue.assign(std::size_t{capacity} + m_queueSlack, 0.0f);
+    m_queueStart = 0;
     m_difference.assign(capacity, 0.0f);
     m_queueFill = 0;
     m_candidates.clear();
@@ -86,13 +89,19 @@ std::uint32_t CPeriodSplicer::SetSampleRate(std::uint32_t R) {
 void CPeriodSplicer::Process(const float* input, float* output, std::uint32_t wanted) {
     if (m_hop == 0) return;
     const std::uint32_t W = std::min(wanted, MaxWanted());
-    float* queue = m_queue.data();
+    float* queue = Queue();
 
-    std::memmove(m_window.data(), m_window.data() + m_hop,
-                 (m_windowLength - m_hop) * sizeof(float));
-    std::memcpy(m_window.data() + m_windowLength - m_hop, input, m_hop * sizeof(float));
+    if (m_windowStart + m_windowLength + m_hop > m_window.size()) {
+        std::memmove(m_window.data(), m_window.data() + m_windowStart + m_hop,
+                     (m_windowLength - m_hop) * sizeof(float));
+        m_windowStart = 0;
+    } else {
+        m_windowStart += m_hop;
+    }
+    float* const window = m_window.data() + m_windowStart;
+    std::memcpy(window + m_windowLength - m_hop, input, m_hop * sizeof(float));
 
-    std::memcpy(queue + m_queueFill, m_window.data() + m_centre, m_hop * sizeof(float));
+    std::memcpy(queue + m_queueFill, window + m_centre, m_hop * sizeof(float));
     m_queueFill += m_hop;
 
     const std::uint32_t limit = m_queueFill - m_crossFade;
@@ -104,23 +113,29 @@ void CPeriodSplicer::Process(const float* input, float* output, std::uint32_t wa
     }
 
     if (W > 0) std::memcpy(output, queue, W * sizeof(float));
-    m_queueFill -= W;
-    std::memmove(queue, queue + W, m_queueFill * sizeof(float));
+    Consume(W);
     if (wanted > W) std::fill(output + W, output + wanted, 0.0f);
 
     // A signal whose strongest lag keeps exceeding the excess never gets a
     // period removed, and the queue would grow without end. Past the backlog
     // limit the oldest frames are dropped so the queue can never overrun.
     if (m_queueFill > m_backlogLimit) {
-        const std::uint32_t drop = m_queueFill - m_backlogLimit;
-        m_queueFill -= drop;
-        std::memmove(queue, queue + drop, m_queueFill * sizeof(float));
+        Consume(m_queueFill - m_backlogLimit);
+    }
+}
+
+void CPeriodSplicer::Consume(std::uint32_t frames) {
+    m_queueFill -= frames;
+    m_queueStart += frames;
+    if (m_queueStart > m_queueSlack) {
+        std::memmove(m_queue.data(), m_queue.data() + m_queueStart, m_queueFill * sizeof(float));
+        m_queueStart = 0;
     }
 }
 
 void CPeriodSplicer::FindCandidates(std::uint32_t limit) {
     m_candidates.clear();
-    const float* r = m_finder.Autocorrelate(m_window.data(), m_windowLength);
+    const float* r = m_finder.Autocorrelate(m_window.data() + m_windowStart, m_windowLength);
     // Lags are read only inside the correlation buffer.
     const std::uint32_t M = std::min(limit, m_finder.Length());
     if (M <= m_minimumLag) return;
@@ -142,7 +157,7 @@ std::uint32_t CPeriodSplicer::SplicePoint(std::uint32_t lag) {
     const std::int64_t D =
         static_cast<std::int64_t>(m_queueFill) - lag - static_cast<std::int64_t>(m_crossFade);
     if (D <= 0) return 0;
-    const float* queue = m_queue.data();
+    const float* queue = Queue();
     for (std::int64_t i = 0; i < D; ++i)
         m_difference[i] = std::fabs(queue[i] - queue[i + lag]);
     int index = 0;
@@ -159,7 +174,7 @@ void CPeriodSplicer::RemovePeriods(std::uint32_t excess, std::uint32_t limit) {
         L = candidate;
     }
     const std::uint32_t p = SplicePoint(L);
-    float* queue = m_queue.data();
+    float* queue = Queue();
     for (std::uint32_t i = 0; i < m_crossFade; ++i)
         m_crossA[i] = queue[p + i] * m_fadeOut[i] + queue[p + L + i] * m_fadeIn[i];
     std::memcpy(queue + p, m_crossA.data(), m_crossFade * sizeof(float));
@@ -180,7 +195,7 @@ void CPeriodSplicer::InsertPeriods(std::uint32_t need, std::uint32_t limit) {
     const std::uint32_t p = SplicePoint(L);
     const std::uint32_t X = std::min(L, m_crossFade);
     const std::uint32_t Q = (need + L - 1) / L;
-    float* queue = m_queue.data();
+    float* queue = Queue();
     // The fade reads the period after the splice point, which the move below
     // leaves in place; computing it first is the same.
     for (std::uint32_t i = 0; i < X; ++i)

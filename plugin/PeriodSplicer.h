@@ -30,7 +30,6 @@ private:
     std::uint32_t m_filled = 0; // input frames in m_time from the last call
     std::vector<float> m_lags;  // the autocorrelation
     std::vector<SCplx> m_spectrum;
-    std::vector<SCplx> m_conjugate;
 };
 
 class CPeriodSplicer {
@@ -49,7 +48,7 @@ public:
     std::uint32_t CrossFadeLength() const { return m_crossFade; }
     std::uint32_t MinimumLag() const { return m_minimumLag; }
     std::uint32_t QueueFill() const { return m_queueFill; }
-    std::uint32_t QueueCapacity() const { return static_cast<std::uint32_t>(m_queue.size()); }
+    std::uint32_t QueueCapacity() const { return m_queueCapacity; }
     // Largest frames a Process call may be asked for.
     std::uint32_t MaxWanted() const { return 2 * m_hop; }
 
@@ -59,6 +58,10 @@ private:
     std::uint32_t SplicePoint(std::uint32_t lag);
     void RemovePeriods(std::uint32_t excess, std::uint32_t limit);
     void InsertPeriods(std::uint32_t need, std::uint32_t limit);
+    // The queue's first frame.
+    float* Queue() { return m_queue.data() + m_queueStart; }
+    // Takes `frames` off the front of the queue.
+    void Consume(std::uint32_t frames);
 
     std::uint32_t m_sampleRate = 0;
     std::uint32_t m_hop = 0;
@@ -68,8 +71,14 @@ private:
     std::uint32_t m_centre = 0;
     // Frames the queue may keep after an output; see Process.
     std::uint32_t m_backlogLimit = 0;
+    static constexpr std::uint32_t kWindowSlack = 8; // hops
     std::vector<float> m_window;
+    std::size_t m_windowStart = 0;                  // of the current window in m_window
+    static constexpr std::uint32_t kQueueSlack = 4; // largest outputs
     std::vector<float> m_queue;
+    std::uint32_t m_queueCapacity = 0;
+    std::uint32_t m_queueSlack = 0;
+    std::uint32_t m_queueStart = 0;
     std::uint32_t m_queueFill = 0;
     std::vector<float> m_fadeOut;
     std::vector<float> m_fadeIn;

@@ -265,6 +265,39 @@ TEST_P(FftKernelsTest, InverseIgnoresImaginaryPartsOfEdgeBins) {
     }
 }
 
+// The power transform gives, bit for bit, what squaring the spectrum first
+// (in double, rounded once) and then transforming gives, for the direct
+// orders and both first-pass lengths, in both directions; the spectrum
+// itself stays as it was.
+TEST_P(FftKernelsTest, PowerTransformEqualsSquaringThenTransforming) {
+    for (int order : {1, 5, 7, 8, 13}) {
+        const size_t n = size_t{1} << order, m = n / 2;
+        std::vector<float> x(n);
+        for (size_t i = 0; i < n; ++i)
+            x[i] =
+                std::sin(0.37f * float(i)) * (i % 7 == 3 ? -3.5f : 1.25f) + float(i % 11) * 1e-3f;
+        std::vector<SCplx> spectrum(m + 1);
+        nspsRealFftNip(x.data(), spectrum.data(), order, NSP_Forw);
+        // A stray imaginary part in the edge bins is ignored by both.
+        spectrum[0].im = 5.0f;
+        const std::vector<SCplx> kept = spectrum;
+        std::vector<SCplx> power(m + 1);
+        for (size_t k = 0; k <= m; ++k) {
+            const double re = spectrum[k].re, im = (k == 0 || k == m) ? 0.0 : spectrum[k].im;
+            power[k] = {static_cast<float>(re * re + im * im), 0.0f};
+        }
+        for (int flags : {int{NSP_Inv}, int{NSP_Forw}, NSP_Inv | NSP_NoScale}) {
+            std::vector<float> expected(n), fused(n);
+            nspsCcsFftNip(power.data(), expected.data(), order, flags);
+            nspsCcsPowerFftNip(spectrum.data(), fused.data(), order, flags);
+            ASSERT_EQ(std::memcmp(expected.data(), fused.data(), n * sizeof(float)), 0)
+                << "order " << order << ", flags " << flags;
+        }
+        EXPECT_EQ(std::memcmp(kept.data(), spectrum.data(), (m + 1) * sizeof(SCplx)), 0);
+    }
+    EXPECT_EQ(Report().calls, 0);
+}
+
 TEST_F(FftTest, InitBuildsTablesOnlyAndFreeDropsThem) {
     nspsRealFftNip(nullptr, nullptr, 11, NSP_Free);
     const int before = sonvara::dsp::CachedTableCount();

@@ -64,6 +64,36 @@ TEST_F(VectorTest, ExtremaTakeTheFirstOfEqualValues) {
     EXPECT_EQ(Report().calls, 0);
 }
 
+// The index every length and position gives is the one a plain scan keeping
+// the first element that beats all before it gives, NaNs, signed zeros and
+// ties included.
+TEST_F(VectorTest, ExtremaAgreeWithAPlainScanOnAwkwardValues) {
+    const float nan = std::nanf("");
+    const float pool[] = {0.0f, -0.0f, 1.0f, -1.0f, 2.5f, 2.5f, nan, -7.0f, 1e-40f, 3e38f};
+    const auto scan = [](const float* v, int n, bool larger) {
+        int best = 0;
+        for (int i = 1; i < n; ++i)
+            if (larger ? v[i] > v[best] : v[i] < v[best]) best = i;
+        return best;
+    };
+    unsigned seed = 12345;
+    std::vector<float> v;
+    for (int trial = 0; trial < 2000; ++trial) {
+        seed = seed * 1103515245u + 12345u;
+        const int n = 1 + static_cast<int>((seed >> 8) % 40);
+        v.resize(n);
+        for (float& x : v) {
+            seed = seed * 1103515245u + 12345u;
+            x = pool[(seed >> 12) % (sizeof pool / sizeof pool[0])];
+        }
+        int index = -1;
+        nspsMaxExt(v.data(), n, &index);
+        ASSERT_EQ(index, scan(v.data(), n, true)) << "trial " << trial;
+        nspsMinExt(v.data(), n, &index);
+        ASSERT_EQ(index, scan(v.data(), n, false)) << "trial " << trial;
+    }
+}
+
 // A negative element is skipped, the rest still computed, and the failure
 // reported after the loop rather than passing as success.
 TEST_F(VectorTest, SqrtSkipsNegativeElementsAndReports) {
