@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -144,10 +145,25 @@ void CKelFrameApp::InstallTerminationHandler() {
         // its refusal, as a pending restart does: the user asked twice.
         if (!m_frame) return;
         if (++m_terminationRequests > 1) m_frame->SetRestartPending(true);
-        m_frame->close();
+        CloseOnceNoDialogIsOpen();
     });
     std::signal(SIGINT, OnTerminationSignal);
     std::signal(SIGTERM, OnTerminationSignal);
+}
+
+void CKelFrameApp::CloseOnceNoDialogIsOpen() {
+    if (!m_frame) return;
+    // A modal dialog (a module's file dialog, say) runs an event loop of its
+    // own, on the stack of the window that opened it and as that window's
+    // child: closing the frame from inside that loop would destroy the
+    // window, and the dialog with it, under the running dialog. The dialog
+    // is cancelled instead, and the frame closes once its loop has returned.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+        QTimer::singleShot(10, this, [this] { CloseOnceNoDialogIsOpen(); });
+        return;
+    }
+    m_frame->close();
 }
 
 void CKelFrameApp::LoadTranslations() {

@@ -70,6 +70,9 @@ private:
     // Ctrl+C or a termination request closes the frame the normal way, so
     // the settings are saved as on any other close.
     void InstallTerminationHandler();
+    // Closes the frame, first cancelling any modal dialog (and waiting for
+    // its event loop to return).
+    void CloseOnceNoDialogIsOpen();
     void LoadTranslations();
     void HandleRegistrationFlags();
     void AskDefaultPlayer();

@@ -34,6 +34,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -279,6 +280,28 @@ TEST_F(MardrelFrame, ASungToneIsRecordedAlternatingBetweenTheTwoPitchesUnderPeri
         << labels;
     // The monitor played the same voice.
     EXPECT_GT(ReadAll(monitorPath).size(), static_cast<std::size_t>(kRate));
+}
+
+// Ctrl+C or a log-out while the module's file dialog is open cancels the
+// dialog and closes the program the normal way, rather than destroying the
+// module's window (and the dialog, its child) under the running dialog.
+TEST_F(MardrelFrame, ATerminationRequestWhileAFileDialogIsOpenClosesTheProgramCleanly) {
+    shell::CMainFrame& frame = Start();
+    bool raised = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!raised && qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            raised = true;
+            std::raise(SIGTERM);
+        }
+    });
+    poll.start(10);
+    Click("MardrelLoadPreset");
+    EXPECT_TRUE(raised);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !frame.isVisible(); }, 10000));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    app->ExitInstance(0);
+    app.reset();
 }
 
 // A file morphed in the module must sound exactly as the command-line tool
