@@ -93,16 +93,16 @@ using Pair = double __attribute__((vector_size(16)));
 namespace stavo {
 
 // The pair (high, low) with high + low = a + b exactly, high the rounded sum
-// (the sums of two values of Knuth and of Dekker).
-inline void TwoSum(const Quad& a, const Quad& b, Quad& high, Quad& low) {
+// (the sums of two values of Knuth and of Dekker); V is a double or a Quad.
+template <typename V> inline void TwoSum(const V& a, const V& b, V& high, V& low) {
     high = a + b;
-    const Quad bVirtual = high - a;
+    const V bVirtual = high - a;
     low = (a - (high - bVirtual)) + (b - bVirtual);
 }
 
 // Adds v to the unrounded sum (high, low), lane by lane.
-inline void AddTo(Quad& high, Quad& low, const Quad& v) {
-    Quad s, e;
+template <typename V> inline void AddTo(V& high, V& low, const V& v) {
+    V s, e;
     TwoSum(high, v, s, e);
     e += low;
     high = s + e;
@@ -118,25 +118,25 @@ STAVO_BUILT_FOR_AVX2 bool SlideSums(const double* leaving, const double* enterin
                                     double* high, double* low, double* nonZero) {
     Quad check = {};
     for (int k = 0; k + 4 <= n; k += 4) {
-        Quad out, in, h, l, n;
+        Quad out, in, h, l, count;
         std::memcpy(&out, leaving + k, sizeof out);
         std::memcpy(&in, entering + k, sizeof in);
         std::memcpy(&h, high + k, sizeof h);
         std::memcpy(&l, low + k, sizeof l);
-        std::memcpy(&n, nonZero + k, sizeof n);
+        std::memcpy(&count, nonZero + k, sizeof count);
         out = out * out * out * out;
         in = in * in * in * in;
         AddTo(h, l, in);
         AddTo(h, l, -out);
         const Quad zero = {};
         const Quad one = {1.0, 1.0, 1.0, 1.0};
-        n += reinterpret_cast<Quad>(reinterpret_cast<QuadMask>(one) &
-                                    reinterpret_cast<QuadMask>(in != zero)) -
-             reinterpret_cast<Quad>(reinterpret_cast<QuadMask>(one) &
-                                    reinterpret_cast<QuadMask>(out != zero));
+        count += reinterpret_cast<Quad>(reinterpret_cast<QuadMask>(one) &
+                                        reinterpret_cast<QuadMask>(in != zero)) -
+                 reinterpret_cast<Quad>(reinterpret_cast<QuadMask>(one) &
+                                        reinterpret_cast<QuadMask>(out != zero));
         std::memcpy(high + k, &h, sizeof h);
         std::memcpy(low + k, &l, sizeof l);
-        std::memcpy(nonZero + k, &n, sizeof n);
+        std::memcpy(nonZero + k, &count, sizeof count);
         check += h - h; // 0 for a finite sum, NaN otherwise
     }
     return check[0] == 0.0 && check[1] == 0.0 && check[2] == 0.0 && check[3] == 0.0;
@@ -522,12 +522,7 @@ void CDrumDetector::Resum(Band& band, int g) {
         for (std::uint32_t i = 0; i < m_span[k]; ++i) {
             const double y = column[std::size_t{row} * kSide];
             const double v = y * y * y * y;
-            const double s = high + v;
-            const double bVirtual = s - high;
-            double e = (high - (s - bVirtual)) + (v - bVirtual);
-            e += low;
-            high = s + e;
-            low = e - (high - s);
+            stavo::AddTo(high, low, v);
             nonZero += v != 0.0 ? 1.0 : 0.0;
             if (++row == group.rows) row = 0;
         }
